@@ -1,0 +1,3 @@
+#include "foundations/log.h"
+
+std::ofstream AOS("vastrid2.log", std::ios::out | std::ios::trunc);
