@@ -1,0 +1,93 @@
+#pragma once
+// One grid cell: its map values, its neighbours, its per-layer demographic state
+// and its entry in the history database.
+
+#include <cstdint>
+
+#include "demography/state.h"
+#include "demography/state_db.h"
+
+class TSettings;
+
+class cell {
+public:
+    static constexpr int kMaxLayers = 2;
+
+    cell();
+    virtual ~cell() = default;
+
+    // Sets aboveSea and adapted to true, copies the world size, clears the rest
+    // (row and column, the states and the neighbours included).
+    void init();
+    // True when at least one orthogonal neighbour is missing.
+    bool EdgeorCoastCell() const;
+
+    // Places count individuals of a source here, spilling what does not fit to
+    // the orthogonal neighbours. Individuals the reachable land cannot hold are
+    // dropped, and the log says how many. Returns 1.
+    int ArrangeInitialDensity(int count, int source, const int& layer);
+    // The same with the safety bound on the spill given (number of visits that
+    // carry individuals): once reached, the individuals still in flight go to the
+    // free cells nearest to this one.
+    int arrangeInitialDensityBounded(int count, int source, const int& layer,
+                                     uint64_t spillVisitLimit);
+    static constexpr uint64_t kSpillVisitLimit = uint64_t{1} << 34;
+
+    // History queries (generation t in 0..EndTime, layer in 0..NbDemePerCell-1),
+    // unchecked: the cell must have a history entry.
+    int getN(const int& t, const int& layer) const { return history->value(kSeriesN, layer, t); }
+    int getmN(const int& t, const int& layer) const {
+        return history->value(kSeriesFromNorth, layer, t);
+    }
+    int getmS(const int& t, const int& layer) const {
+        return history->value(kSeriesFromSouth, layer, t);
+    }
+    int getmE(const int& t, const int& layer) const {
+        return history->value(kSeriesFromEast, layer, t);
+    }
+    int getmW(const int& t, const int& layer) const {
+        return history->value(kSeriesFromWest, layer, t);
+    }
+    // First generation 0..EndTime with N > 0, or -1 (also for a cell without history).
+    int findDateOfColonization(const int& layer) const;
+
+    bool visited = false;
+    unsigned int worldRows = 0;
+    unsigned int worldColumns = 0;
+    StateOfDemes* history = nullptr;
+    cell* east = nullptr;
+    cell* west = nullptr;
+    cell* north = nullptr;
+    cell* south = nullptr;
+    cell* northWest = nullptr;
+    cell* northEast = nullptr;
+    cell* southWest = nullptr;
+    cell* southEast = nullptr;
+    State states[kMaxLayers];  // only the first NbDemePerCell are used
+    int row = 0;
+    int column = 0;
+    int dbIndex = 0;
+    int layerSource[kMaxLayers] = {0, 0};
+    int sourceNumber = 0;
+    bool isCoast = false;
+    bool aboveSea = false;
+    bool adapted = false;
+    int river = 0;
+    float altitude = 0.0f;
+    float roughness = 0.0f;
+    int presentVegetation = 0;
+    int lgmVegetation = 0;
+    int mMapValue = 0;
+
+    // Shared by all cells of the run (set by the world build and the generation loop).
+    static int _Current_time;
+    static int _Current_RealBP_time;
+    static int _world_x_size;  // rows
+    static int _world_y_size;  // columns
+    static StateDB* _States;
+    static TSettings* _Settings;
+    static float* _m_array;  // Baird-lattice migration rates per generation, owned (new[])
+    static int64_t _lidum;
+    // Releases _m_array (delete[]) and sets it to null.
+    static void delete_m_vector();
+};
