@@ -42,7 +42,7 @@ int World::BuildWorld() {
                       << "'" << std::endl;
             return 0;
         }
-        if (!Settings.worldGridHeader.readGridHeader(vegetation, true)) return 0;
+        if (!Settings.worldGridHeader.readGridHeader(vegetation, true, vegetationName)) return 0;
     }
 
     my_string realBP;

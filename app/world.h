@@ -56,6 +56,7 @@ public:
     int AddInitialDensitiesToDB(const int& layer);
 
     // Demographic simulation and its outputs (demography/).
+    int ReadInitialDensityDataset_Multideme();  // landscape/population_launch.cpp
     int SimulateWorld();
     int FindDateOfEntireColonization(const int& layer);
     int FindDateOfFirstEdgeColonization(const int& layer);
