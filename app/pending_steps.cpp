@@ -10,11 +10,4 @@ namespace {
 }
 }  // namespace
 
-int World::SimulateWorld() { notAvailable("The demographic simulation"); }
-int World::FindDateOfEntireColonization(const int&) { notAvailable("The end-of-run report"); }
-int World::FindDateOfFirstEdgeColonization(const int&) { notAvailable("The end-of-run report"); }
-double World::FindMeanNumOfMigrantsAtEnd(const int&) { notAvailable("The end-of-run report"); }
-double World::FindMeanNumOfMigrantsInterdeme() { notAvailable("The end-of-run report"); }
-double World::FindMeanCohabitationTime() { notAvailable("The end-of-run report"); }
-int World::ReadAndWriteArrivalCell() { notAvailable("The arrival-cell output"); }
 int World::SimulateGeneticData() { notAvailable("The genetic simulation"); }

@@ -92,8 +92,10 @@ int runWorld(World& world, const my_string& settingsName) {
     const int runSucceeded = world.SimulateWorldBatch(1, false);
 
     writeEndOfRunReport(world);
-    world.ReadAndWriteArrivalCell();
-    if (!runSucceeded) {
+    // An arrival list that names a wrong layer or a cell off land is an input
+    // error: the run is not reported as a success.
+    const int arrivalsWritten = world.ReadAndWriteArrivalCell();
+    if (!runSucceeded || !arrivalsWritten) {
         AOS << "THE RUN FAILED: see the messages above." << std::endl;
         std::cout << "THE RUN FAILED: see vastrid2.log for the details." << std::endl;
         return exit_status::kFailure;

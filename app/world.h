@@ -4,6 +4,7 @@
 // of the subsystem they belong to (noted at each group).
 
 #include "app/settings.h"
+#include "coalescent/deme_collection.h"
 #include "landscape/conversion_tables.h"
 #include "landscape/import_export_utils.h"
 #include "landscape/world_grid.h"
@@ -57,16 +58,33 @@ public:
 
     // Demographic simulation and its outputs (demography/).
     int ReadInitialDensityDataset_Multideme();  // landscape/population_launch.cpp
+    // Generation loop (demography/generation_loop.cpp): the whole forward run
+    // (1 when generation EndTime was completed), one generation of demography
+    // (0 for an unknown model), the sort of the sources by start generation and
+    // the launch of those of one generation.
     int SimulateWorld();
+    int IterateCells();
+    int SortSource();
+    int CheckSource(const int& generation);
+    // End-of-run values (demography/colonisation_stats.cpp).
     int FindDateOfEntireColonization(const int& layer);
     int FindDateOfFirstEdgeColonization(const int& layer);
-    double FindMeanNumOfMigrantsAtEnd(const int& layer);
-    double FindMeanNumOfMigrantsInterdeme();
-    double FindMeanCohabitationTime();
+    float FindMeanNumOfMigrantsAtEnd(const int& layer);
+    float FindMeanNumOfMigrantsInterdeme();
+    float FindMeanCohabitationTime();
+    // Arrival times and immigrant counts (demography/arrival_cells.cpp).
+    // ReadAndWriteArrivalCell: false when the arrival list names a wrong layer
+    // or a cell that is not land, or cannot be parsed.
     int ReadAndWriteArrivalCell();
+    void CountAndWriteImmigrants(const int& row, const int& column, const int& layer);
 
     // Genetic simulations (geneticoutput/).
     int SimulateGeneticData();
+    // Genetic parameter and sample file names (coalescent/genetic_parameters.cpp):
+    // the number of chromosomes (first value of GeneticFile, 0 when unreadable),
+    // and SampleFile cut before its first ".sam" (empty when it has none).
+    int GetNumIndepLoci();
+    my_string ExtractSamPath();
 
     TSettings Settings;
     TWorldGrid grid;
@@ -75,4 +93,10 @@ public:
     TConversionTables tables;
     ImportExportUtils io;
     StateDB* history = nullptr;
+    // Where the genetic run writes its files (folder with its final "/", and
+    // the name stem), set by the genetic run; the immigrant files go there too.
+    my_string geneticOutputDirectory;
+    my_string geneticOutputStem;
+    // The coalescent: demes, genetic parameters and the gene tree.
+    TDemeCollection demes;
 };

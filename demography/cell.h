@@ -8,6 +8,7 @@
 #include "demography/state_db.h"
 
 class TSettings;
+struct TModelParameters;
 
 class cell {
 public:
@@ -51,6 +52,20 @@ public:
     // First generation 0..EndTime with N > 0, or -1 (also for a cell without history).
     int findDateOfColonization(const int& layer) const;
 
+    // Single-population models (single_population_models.cpp). Each grows the
+    // layer's population and sends emigrants to the open orthogonal neighbours
+    // through BilanMigr, then records them in the history at cell::_Current_time
+    // (cell::_States must be set). parameters: the generation's rates, read once
+    // per generation by readModelParameters (demography/model_parameters.h).
+    // Model 1: returns 0 for K < 1 or no open neighbour, 1 otherwise.
+    int iterateDensity_BaseModel_MigrMax_fast(int layer, const TModelParameters& parameters);
+    // Model 2 (stochastic false) and model 3 (stochastic true): returns false for
+    // K < 1 or no open neighbour. Emigrants are always split by binomial draws;
+    // binomialSplit is accepted for the callers' sake.
+    bool iterateDensity_BaseModel_x6_MigrMax_simple_pdir_strong(int layer, const bool& stochastic,
+                                                                const bool& binomialSplit,
+                                                                const TModelParameters& parameters);
+
     bool visited = false;
     unsigned int worldRows = 0;
     unsigned int worldColumns = 0;
@@ -88,6 +103,9 @@ public:
     static TSettings* _Settings;
     static float* _m_array;  // Baird-lattice migration rates per generation, owned (new[])
     static int64_t _lidum;
+    // Builds _m_array (new[]) for generations 0..EndTime from MigrationRate, releasing
+    // any previous one (baird_lattice.cpp).
+    static void Init_m_vector();
     // Releases _m_array (delete[]) and sets it to null.
     static void delete_m_vector();
 };
