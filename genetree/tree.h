@@ -16,9 +16,9 @@
 #include "foundations/containers.h"
 #include "foundations/my_string.h"
 #include "genetree/tree_node.h"
+#include "genetree/tree_output_type.h"
 
 class PopulationVector;
-enum tree_output_type : int;  // branch-length unit of the tree writers
 
 class TTree {
   public:
