@@ -113,7 +113,7 @@ TEST_F(ArrivalCellsTest, WrongLayerOrCellOffLandStopsTheList) {
                "uninstanciated cell!]"}}) {
         SCOPED_TRACE(c.line);
         capture.reset();
-        capture = std::make_unique<demography_test::OutputCapture>();
+        capture = std::make_unique<test_support::CapturedOutput>();
         EXPECT_EQ(writeArrivals(std::string("3\nSource 0 4.5 2.5 0\n") + c.line +
                                 "\nCentre 0 3.5 3.5 0\n"),
                   0);
@@ -141,7 +141,7 @@ TEST_F(ArrivalCellsTest, UnreadableListsAreReportedWithFileAndLine) {
           Case{"2\nSource 0 4.5 2.5 0\n\n", 0, "line 3 of", {"TIMES OF ARRIVAL", "Source : 0"}}}) {
         SCOPED_TRACE(c.text);
         capture.reset();
-        capture = std::make_unique<demography_test::OutputCapture>();
+        capture = std::make_unique<test_support::CapturedOutput>();
         EXPECT_EQ(writeArrivals(c.text), c.result);
         EXPECT_EQ(output(), c.output);
         EXPECT_NE(log().find(std::string(c.lineMention) + " the arrival-cell file '" +

@@ -10,20 +10,11 @@
 
 #include "foundations/log.h"
 #include "random/ran3.h"
+#include "support/captured_output.h"
 
 namespace {
 
-// Sends the log to a string for the life of the object.
-class LogCapture {
-public:
-    LogCapture() : previous_(static_cast<std::ostream&>(AOS).rdbuf(buffer_.rdbuf())) {}
-    ~LogCapture() { static_cast<std::ostream&>(AOS).rdbuf(previous_); }
-    std::string text() const { return buffer_.str(); }
-
-private:
-    std::ostringstream buffer_;
-    std::streambuf* previous_;
-};
+using test_support::CapturedOutput;
 
 // ran3's argument when continuing the stream.
 int64_t probe = 1;
@@ -141,11 +132,11 @@ TEST(StateTest, BalanceIsAddedAndANegativePopulationIsLoggedAndCleared) {
     EXPECT_EQ(s.BilanMigr, 0);
 
     s.BilanMigr = -9;
-    LogCapture log;
+    CapturedOutput log;
     EXPECT_EQ(s.add_BilanMigr_to_N(&owner), 0);
     EXPECT_EQ(s._N_POP, 0);
     EXPECT_EQ(s.BilanMigr, 0);
-    EXPECT_EQ(log.text(),
+    EXPECT_EQ(log.log(),
               "[Error in State::add_BilanMigr_to_N()]: _N_POP<0 when add_BilanMigr_to_N, _N_POP= -3\n"
               "  at generation 12 for cell 3;8\n");
     cell::_Current_time = 0;
@@ -356,13 +347,13 @@ TEST_P(ArrangeDropTest, FillsWhatIsReachableAndDropsTheRest) {
     }
     const int64_t before = grid.totalN();
     seedMainStream(3);
-    LogCapture log;
+    CapturedOutput log;
     EXPECT_EQ(grid.at(0, 0)->ArrangeInitialDensity(c.count, 6, 0), 1);
     EXPECT_EQ(grid.totalN() - before, c.count - c.expectedDropped);
     const std::string dropped = " " + std::to_string(c.expectedDropped) + " of the " +
                                 std::to_string(c.count) + " individuals of source 6 are dropped";
-    EXPECT_NE(log.text().find(dropped), std::string::npos) << log.text();
-    EXPECT_NE(log.text().find("cell (row 0, column 0)"), std::string::npos);
+    EXPECT_NE(log.log().find(dropped), std::string::npos) << log.log();
+    EXPECT_NE(log.log().find("cell (row 0, column 0)"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -399,14 +390,14 @@ TEST(ArrangeInitialDensityTest, AFullCellWithoutNeighbourDropsWhatReachesIt) {
     deadEnd->states[0]._N_POP = 3;
     free->states[0].K = 10;
     seedMainStream(1);
-    LogCapture log;
+    CapturedOutput log;
     start->ArrangeInitialDensity(4, 2, 0);
     EXPECT_EQ(free->states[0]._N_POP, 2);
     EXPECT_EQ(deadEnd->states[0]._N_POP, 3);
-    EXPECT_NE(log.text().find("cell (row 0, column 1) is full and has no orthogonal neighbour to "
+    EXPECT_NE(log.log().find("cell (row 0, column 1) is full and has no orthogonal neighbour to "
                               "pass individuals to; 2 individuals of source 2 (layer 0) are dropped"),
               std::string::npos)
-        << log.text();
+        << log.log();
 }
 
 TEST(ArrangeInitialDensityTest, ASpillTrappedAmongFullCellsEndsInTheNearestFreeCells) {
@@ -430,11 +421,11 @@ TEST(ArrangeInitialDensityTest, ASpillTrappedAmongFullCellsEndsInTheNearestFreeC
     grid.at(1, 2)->states[0].K = 0;
 
     seedMainStream(9);
-    LogCapture log;
+    CapturedOutput log;
     EXPECT_EQ(start->arrangeInitialDensityBounded(40, 3, 0, 5000), 1);
     EXPECT_EQ(free->states[0]._N_POP, 40);
     EXPECT_EQ(free->sourceNumber, 3);
-    EXPECT_NE(log.text().find("after 5000 visits"), std::string::npos) << log.text();
+    EXPECT_NE(log.log().find("after 5000 visits"), std::string::npos) << log.log();
 }
 
 TEST(ArrangeInitialDensityTest, ALongSpillNeedsNoDeepRecursion) {

@@ -25,35 +25,14 @@
 #include "landscape/grid_header.h"
 #include "random/distributions.h"
 #include "random/ran3.h"
+#include "support/captured_output.h"
 #include "support/test_support.h"
 
 namespace demography_test {
 
 const std::string kMaps = std::string(VASTRID2_FIXTURES) + "/demography/";
 
-// Collects what is written to the log and the console while it lives.
-class OutputCapture {
-  public:
-    OutputCapture()
-        : oldLog_(static_cast<std::ostream&>(AOS).rdbuf(log_.rdbuf())),
-          oldConsole_(std::cout.rdbuf(console_.rdbuf())) {
-        AOS.clear();
-    }
-    ~OutputCapture() {
-        static_cast<std::ostream&>(AOS).rdbuf(oldLog_);
-        std::cout.rdbuf(oldConsole_);
-    }
-    OutputCapture(const OutputCapture&) = delete;
-    OutputCapture& operator=(const OutputCapture&) = delete;
-    std::string log() const { return log_.str(); }
-    std::string console() const { return console_.str(); }
-
-  private:
-    std::ostringstream log_;
-    std::ostringstream console_;
-    std::streambuf* oldLog_;
-    std::streambuf* oldConsole_;
-};
+using test_support::CapturedOutput;
 
 inline int countOf(const std::string& text, const std::string& part) {
     int count = 0;
@@ -98,7 +77,7 @@ class DemographyWorldTest : public ::testing::Test {
         cell::_Current_time = 0;
         cell::_lidum = 1;
         reset_distribution_caches();
-        capture = std::make_unique<OutputCapture>();
+        capture = std::make_unique<CapturedOutput>();
         initialize_ran3_from_setting(12345);
         tables("k.txt", "1 100 land\n", "f.txt", "1 0.5 land\n");
     }
@@ -155,7 +134,7 @@ class DemographyWorldTest : public ::testing::Test {
     std::string log() const { return capture->log(); }
 
     test_support::ScratchDir dir;
-    std::unique_ptr<OutputCapture> capture;
+    std::unique_ptr<CapturedOutput> capture;
     std::unique_ptr<World> world;
     std::string kList;
     std::string fList;

@@ -21,19 +21,11 @@
 #include "foundations/log.h"
 #include "random/distributions.h"
 #include "random/ran3.h"
+#include "support/captured_output.h"
 
 namespace {
 
-class LogCapture {
-  public:
-    LogCapture() : previous_(static_cast<std::ostream&>(AOS).rdbuf(buffer_.rdbuf())) {}
-    ~LogCapture() { static_cast<std::ostream&>(AOS).rdbuf(previous_); }
-    std::string text() const { return buffer_.str(); }
-
-  private:
-    std::ostringstream buffer_;
-    std::streambuf* previous_;
-};
+using test_support::CapturedOutput;
 
 void seedMainStream(int64_t seed) {
     reset_ran3_for_tests();
@@ -153,7 +145,7 @@ class ModelTest : public ::testing::Test {
     }
 
     TSettings settings;
-    LogCapture log;
+    CapturedOutput log;
 
   private:
     TSettings* savedSettings_ = nullptr;
@@ -841,7 +833,7 @@ TEST_P(StochasticModelTest, InvariantsHoldOverManyGenerations) {
             });
         if (HasFatalFailure()) return;
     }
-    EXPECT_EQ(log.text().find("_N_POP<0"), std::string::npos);
+    EXPECT_EQ(log.log().find("_N_POP<0"), std::string::npos);
     EXPECT_GT(emigrantsTotal, 10000);
     EXPECT_GT(world->totalN(), 2000);
 }

@@ -13,19 +13,11 @@
 #include "demography/cell.h"
 #include "foundations/exception.h"
 #include "foundations/log.h"
+#include "support/captured_output.h"
 
 namespace {
 
-class LogCapture {
-public:
-    LogCapture() : previous_(static_cast<std::ostream&>(AOS).rdbuf(buffer_.rdbuf())) {}
-    ~LogCapture() { static_cast<std::ostream&>(AOS).rdbuf(previous_); }
-    std::string text() const { return buffer_.str(); }
-
-private:
-    std::ostringstream buffer_;
-    std::streambuf* previous_;
-};
+using test_support::CapturedOutput;
 
 // Land cells of a small hand-made grid ('#' land, '.' water), linked both ways
 // and listed in row, then column order, as the world build lists them.
@@ -197,14 +189,14 @@ TEST(StateDBTest, BetweenLayerSeriesFollowTheIndexRuleAndRefuseTheSameLayer) {
     EXPECT_EQ(c->history->get_migrBetweenDemes(1, 0, 1), 7);
     EXPECT_EQ(world.landCells[0]->history->get_migrBetweenDemes(0, 1, 1), 0);
 
-    LogCapture log;
+    CapturedOutput log;
     db.setMigrationRArrive_BetweenDemes(1, c, 1, 1, 3);
     c->history->set_migrBetweenDemes(0, 0, 3, 1);
     EXPECT_EQ(c->history->get_migrBetweenDemes(1, 1, 1), 0);
     const std::string setLine =
         "StateOfDemes::set_migrBetweenDemes(const int& i, const int& j): Try to set a migration "
         "between the same deme (i=j!!!)\n";
-    EXPECT_EQ(log.text(), setLine + setLine +
+    EXPECT_EQ(log.log(), setLine + setLine +
                               "StateOfDemes::get_migrBetweenDemes(const int& i, const int& j): Try "
                               "to get a migration between the same deme (i=j!!!)\n");
     for (int layer = 0; layer < 2; ++layer) {
@@ -341,7 +333,7 @@ TEST(StateDBTest, AHistoryLargerThanTheMachineIsRefusedWithWhatToChange) {
     HandWorld world({"##########"});
     for (bool shortMode : {false, true}) {
         StateDB db(nullptr, 1001, 500, 1, 10);
-        LogCapture log;
+        CapturedOutput log;
         try {
             db.buildFor(world.landCells, 2, (1 << 30) - 1, shortMode);
             FAIL() << "a history of terabytes was accepted";
@@ -356,7 +348,7 @@ TEST(StateDBTest, AHistoryLargerThanTheMachineIsRefusedWithWhatToChange) {
             EXPECT_NE(message.find("smaller EndTime"), std::string::npos) << message;
             EXPECT_NE(message.find("coarser grid"), std::string::npos) << message;
         }
-        EXPECT_EQ(log.text(), "ERROR{TimeStoFull::AllocateTimeStoFullMemory}: Cannot allocate memory!\n");
+        EXPECT_EQ(log.log(), "ERROR{TimeStoFull::AllocateTimeStoFullMemory}: Cannot allocate memory!\n");
         EXPECT_FALSE(db.allocated());
         EXPECT_EQ(db.generations(), 0);
     }

@@ -14,31 +14,14 @@
 #include "foundations/exception.h"
 #include "foundations/log.h"
 #include "landscape/grid_header.h"
+#include "support/captured_output.h"
 #include "support/test_support.h"
 
 namespace {
 
 using test_support::ScratchDir;
 
-// Collects what is written to the log and the console while it lives.
-class CapturedOutput {
-  public:
-    CapturedOutput()
-        : logBefore_(static_cast<std::ostream&>(AOS).rdbuf(log_.rdbuf())),
-          consoleBefore_(std::cout.rdbuf(console_.rdbuf())) {}
-    ~CapturedOutput() {
-        static_cast<std::ostream&>(AOS).rdbuf(logBefore_);
-        std::cout.rdbuf(consoleBefore_);
-    }
-    std::string log() const { return log_.str(); }
-    std::string console() const { return console_.str(); }
-
-  private:
-    std::ostringstream log_;
-    std::ostringstream console_;
-    std::streambuf* logBefore_;
-    std::streambuf* consoleBefore_;
-};
+using test_support::CapturedOutput;
 
 const auto caseName = [](const auto& testCase) { return std::string(testCase.param.name); };
 

@@ -9,31 +9,14 @@
 #include <string>
 
 #include "foundations/log.h"
+#include "support/captured_output.h"
 #include "support/test_support.h"
 
 namespace {
 
 using test_support::ScratchDir;
 
-// Collects what is written to the log and the console while it lives.
-class CapturedOutput {
-  public:
-    CapturedOutput()
-        : logBefore_(static_cast<std::ostream&>(AOS).rdbuf(log_.rdbuf())),
-          consoleBefore_(std::cout.rdbuf(console_.rdbuf())) {}
-    ~CapturedOutput() {
-        static_cast<std::ostream&>(AOS).rdbuf(logBefore_);
-        std::cout.rdbuf(consoleBefore_);
-    }
-    std::string log() const { return log_.str(); }
-    std::string console() const { return console_.str(); }
-
-  private:
-    std::ostringstream log_;
-    std::ostringstream console_;
-    std::streambuf* logBefore_;
-    std::streambuf* consoleBefore_;
-};
+using test_support::CapturedOutput;
 
 const char* const kStandardHeader =
     "ncols 3\nnrows 4\nxllcorner 10.0\nyllcorner 45.0\ncellsize 0.5\nNODATA_value -9999\n";

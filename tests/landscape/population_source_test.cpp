@@ -18,6 +18,7 @@
 #include "foundations/log.h"
 #include "landscape/import_export_utils.h"
 #include "landscape/world_grid.h"
+#include "support/captured_output.h"
 #include "support/test_support.h"
 
 namespace {
@@ -26,27 +27,7 @@ using test_support::ScratchDir;
 
 const std::string kFixtures = std::string(VASTRID2_FIXTURES) + "/landscape/population/";
 
-// Collects what is written to the log and the console while it lives.
-class OutputCapture {
-  public:
-    OutputCapture()
-        : oldLog_(static_cast<std::ostream&>(AOS).rdbuf(log_.rdbuf())),
-          oldConsole_(std::cout.rdbuf(console_.rdbuf())) {
-        AOS.clear();
-    }
-    ~OutputCapture() {
-        static_cast<std::ostream&>(AOS).rdbuf(oldLog_);
-        std::cout.rdbuf(oldConsole_);
-    }
-    std::string log() const { return log_.str(); }
-    std::string console() const { return console_.str(); }
-
-  private:
-    std::ostringstream log_;
-    std::ostringstream console_;
-    std::streambuf* oldLog_;
-    std::streambuf* oldConsole_;
-};
+using test_support::CapturedOutput;
 
 bool hasLine(const std::string& text, const std::string& line) {
     for (const std::string& l : test_support::splitLines(text)) {
@@ -75,7 +56,7 @@ class PopulationTest : public ::testing::Test {
   protected:
     void SetUp() override {
         NbDemePerCell = 1;
-        capture = std::make_unique<OutputCapture>();
+        capture = std::make_unique<CapturedOutput>();
     }
     void TearDown() override {
         capture.reset();
@@ -94,7 +75,7 @@ class PopulationTest : public ::testing::Test {
     int readText(const std::string& text) { return readFile(dir.write("pop.txt", text)); }
     std::string log() const { return capture->log(); }
 
-    std::unique_ptr<OutputCapture> capture;
+    std::unique_ptr<CapturedOutput> capture;
     ScratchDir dir;
     TSettings settings;
     PopulationVector sources;

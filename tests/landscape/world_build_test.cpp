@@ -19,6 +19,7 @@
 #include "foundations/exception.h"
 #include "foundations/log.h"
 #include "landscape/grid_header.h"
+#include "support/captured_output.h"
 #include "support/test_support.h"
 
 namespace {
@@ -27,25 +28,7 @@ using test_support::ScratchDir;
 
 const std::string kFixtures = std::string(VASTRID2_FIXTURES) + "/landscape/world/";
 
-// Collects what is written to the log and the console while it lives.
-class OutputCapture {
-  public:
-    OutputCapture()
-        : oldLog_(static_cast<std::ostream&>(AOS).rdbuf(log_.rdbuf())),
-          oldConsole_(std::cout.rdbuf(console_.rdbuf())) {}
-    ~OutputCapture() {
-        static_cast<std::ostream&>(AOS).rdbuf(oldLog_);
-        std::cout.rdbuf(oldConsole_);
-    }
-    std::string log() const { return log_.str(); }
-    std::string console() const { return console_.str(); }
-
-  private:
-    std::ostringstream log_;
-    std::ostringstream console_;
-    std::streambuf* oldLog_;
-    std::streambuf* oldConsole_;
-};
+using test_support::CapturedOutput;
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -55,7 +38,7 @@ class WorldBuildTest : public ::testing::Test {
   protected:
     void SetUp() override {
         NO_LAND = -9999;
-        capture = std::make_unique<OutputCapture>();
+        capture = std::make_unique<CapturedOutput>();
     }
     void TearDown() override {
         world.reset();
@@ -101,7 +84,7 @@ class WorldBuildTest : public ::testing::Test {
     }
 
     ScratchDir dir;
-    std::unique_ptr<OutputCapture> capture;
+    std::unique_ptr<CapturedOutput> capture;
     std::unique_ptr<World> world;
 };
 

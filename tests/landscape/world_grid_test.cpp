@@ -13,28 +13,11 @@
 #include "foundations/exception.h"
 #include "foundations/log.h"
 #include "landscape/grid_header.h"
+#include "support/captured_output.h"
 
 namespace {
 
-// Collects what is written to the log and the console while it lives.
-class OutputCapture {
-  public:
-    OutputCapture()
-        : oldLog_(static_cast<std::ostream&>(AOS).rdbuf(log_.rdbuf())),
-          oldConsole_(std::cout.rdbuf(console_.rdbuf())) {}
-    ~OutputCapture() {
-        static_cast<std::ostream&>(AOS).rdbuf(oldLog_);
-        std::cout.rdbuf(oldConsole_);
-    }
-    std::string log() const { return log_.str(); }
-    std::string console() const { return console_.str(); }
-
-  private:
-    std::ostringstream log_;
-    std::ostringstream console_;
-    std::streambuf* oldLog_;
-    std::streambuf* oldConsole_;
-};
+using test_support::CapturedOutput;
 
 std::string messageOf(const TException& e) {
     return e.message().c_str();
@@ -47,7 +30,7 @@ class WorldGridTest : public ::testing::Test {
     void SetUp() override {
         NO_LAND = -9999;
         NbDemePerCell = 1;
-        capture = std::make_unique<OutputCapture>();
+        capture = std::make_unique<CapturedOutput>();
         world = std::make_unique<World>();
     }
     void TearDown() override {
@@ -96,7 +79,7 @@ class WorldGridTest : public ::testing::Test {
 
     cell& at(int row, int column) { return *world->grid.at(row, column); }
 
-    std::unique_ptr<OutputCapture> capture;
+    std::unique_ptr<CapturedOutput> capture;
     std::unique_ptr<World> world;
 };
 
@@ -145,7 +128,7 @@ TEST_F(WorldGridTest, AllocateCellsRefusesGridsThatCannotBeHeld) {
     set("PresVegetationFile", "maps/veg.asc");
     for (const SizeCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.rows) + " x " + std::to_string(c.columns));
-        OutputCapture output;
+        CapturedOutput output;
         world->nrows = c.rows;
         world->ncols = c.columns;
         EXPECT_EQ(world->AllocateCells(), 0);
@@ -595,7 +578,7 @@ TEST_F(WorldGridTest, FactorLeavingTheRangeOfItsTypeFailsWithItsLogLine) {
         at(0, 0).states[0].K = 101;
         at(0, 0).states[0].F = 0.4f;
         set(c.key, c.factor);
-        OutputCapture output;
+        CapturedOutput output;
         const int result =
             c.coast ? world->SetKandFValuesForCoast(0) : world->SetKandFValuesForRiver(0);
         EXPECT_EQ(result, 0);

@@ -9,36 +9,11 @@
 
 #include "foundations/log.h"
 #include "random/ran3.h"
+#include "support/captured_output.h"
 
 namespace {
 
-// Redirects the log AOS and the console into strings for one scope.
-class CapturedOutput {
-  public:
-    CapturedOutput()
-        : logState_(AOS.rdstate()),
-          oldLog_(static_cast<std::ostream&>(AOS).rdbuf(log_.rdbuf())),
-          oldConsole_(std::cout.rdbuf(console_.rdbuf())) {
-        AOS.clear();  // a log that failed to open would drop the writes
-    }
-    ~CapturedOutput() {
-        static_cast<std::ostream&>(AOS).rdbuf(oldLog_);
-        AOS.clear(logState_);
-        std::cout.rdbuf(oldConsole_);
-    }
-    CapturedOutput(const CapturedOutput&) = delete;
-    CapturedOutput& operator=(const CapturedOutput&) = delete;
-
-    std::string log() const { return log_.str(); }
-    std::string console() const { return console_.str(); }
-
-  private:
-    std::ostringstream log_;
-    std::ostringstream console_;
-    std::ios_base::iostate logState_;
-    std::streambuf* oldLog_;
-    std::streambuf* oldConsole_;
-};
+using test_support::CapturedOutput;
 
 // The draws that follow seeding with lidum (whose first number seeding consumes).
 std::vector<double> streamAfterSeed(int64_t lidum, int count) {
