@@ -105,8 +105,7 @@ int TDeme::multipleCoalescentEvents(const int64_t& s, const int64_t& g, TTree& t
     parentDraws_.clear();
     int32_t order = 0;
     for (TNode* node = lineages.first(); node != nullptr; node = lineages.next()) {
-        parentDraws_.push_back(
-            ParentDraw{static_cast<int64_t>(ran3(&idum) * size), order++, node});
+        parentDraws_.push_back(ParentDraw{static_cast<int64_t>(ran3(&idum) * size), order++, node});
     }
     // Lineages with the same parent stay in chain order.
     std::sort(parentDraws_.begin(), parentDraws_.end(),
@@ -121,16 +120,17 @@ int TDeme::multipleCoalescentEvents(const int64_t& s, const int64_t& g, TTree& t
         int earlierPosition = -1;
         int laterPosition = -1;
         int position = 0;
-        for (TNode* node = lineages.first(); node != nullptr && (earlierPosition < 0 || laterPosition < 0);
+        for (TNode* node = lineages.first();
+             node != nullptr && (earlierPosition < 0 || laterPosition < 0);
              node = lineages.next(), ++position) {
             if (node == earlier.node) earlierPosition = position;
             if (node == later.node) laterPosition = position;
         }
         // The merged lineage takes the later entry's place, so a third lineage
         // with the same parent joins it next.
-        later.node = coalesceLineages(later.node, earlier.node,
-                                      std::min(earlierPosition, laterPosition),
-                                      std::max(earlierPosition, laterPosition), s, g, tree);
+        later.node =
+            coalesceLineages(later.node, earlier.node, std::min(earlierPosition, laterPosition),
+                             std::max(earlierPosition, laterPosition), s, g, tree);
         ++coalescences;
     }
     return coalescences;

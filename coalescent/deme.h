@@ -43,6 +43,18 @@ class TDeme {
     // One generation of backward migration of every lineage, with the arrival
     // counts stored for this cell and layer at TDeme::_frictionTime.
     void implementMigration(const int& ownLayer);
+    // What one generation of this deme reads from the stored history at
+    // generation t: the size, the size of the generation before (t - 1, or 0
+    // at t = 0) and the arrivals. The tree builders read the next deme's
+    // counts while the current one is processed, so the memory reads overlap.
+    struct StoredCounts {
+        int32_t size;
+        int32_t previousSize;
+        int32_t fromNorth, fromSouth, fromEast, fromWest, fromOtherLayer;
+    };
+    StoredCounts readStoredCounts(const int& t, const int& ownLayer) const;
+    // implementMigration with the counts already read.
+    void implementMigration(const int& ownLayer, const StoredCounts& counts);
     // Sends the lineages left in a deme whose previous generation was empty to
     // populated neighbours (one step, then two steps away, then the other layer).
     void Move_Genes_If_NextSize_Equal_Zero(const int& ownLayer);
@@ -71,15 +83,15 @@ class TDeme {
     // of recombinations (= lineages added).
     int recombination_per_lineage(const int64_t& s, TTree& tree);
 
-    // --- Defined by the mutation pass (genetree/mutations.cpp) --------------
+    // --- Defined with the haplotype lines (genetree/haplotype_lines.cpp) -----
     // Appends one TLocus with the haplotype line of every sampled gene.
     void print_haplotypes_to_locus(const MY_TArrayAsVector<int>* dataTypes);
 
     // --- Defined by the project-file writer (geneticoutput/quorlan_writer.cpp)
     // The data lines of one sample of this deme.
-    void print_loci_for_Quorlan(std::ostream& out, const int& sampleIndex,
-                                const Mut_Type& dataType, const int& genotypic,
-                                const int& positionInDeme, const int& sampleSize);
+    void print_loci_for_Quorlan(std::ostream& out, const int& sampleIndex, const Mut_Type& dataType,
+                                const int& genotypic, const int& positionInDeme,
+                                const int& sampleSize);
 
     // --- Fields -------------------------------------------------------------
     int32_t size;         // population size at the generation being simulated
@@ -101,19 +113,19 @@ class TDeme {
     // One TLocus per chromosome of the current simulation (initial size 0,
     // growth step 10); emptied by TDemeCollection::resetloci.
     MY_TArrayAsVector<TLocus> locusData;
-    StateOfDemes* history;     // the cell's history entry
-    int32_t numMergedSamples;  // samples merged here after the first
-    std::vector<TDemeSample> samples;   // every sample merged here, in file order
+    StateOfDemes* history;             // the cell's history entry
+    int32_t numMergedSamples;          // samples merged here after the first
+    std::vector<TDemeSample> samples;  // every sample merged here, in file order
     // Entry 0: the name the deme was created with; entry k + 1: the name of
     // samples[k].
     std::vector<my_string> sampleNames;
 
     // --- Class-wide state of the one genealogy being built ------------------
     // Defined and reset in coalescent/genealogy_state.cpp.
-    static TDemeCollection* _Demes;      // the collection being simulated
-    static int32_t _frictionTime;        // history index of the generation, never negative
-    static int64_t numMigrEvents;        // lineage moves in the current tree
-    static int32_t numActiveDemes;       // demes holding lineages
+    static TDemeCollection* _Demes;       // the collection being simulated
+    static int32_t _frictionTime;         // history index of the generation, never negative
+    static int64_t numMigrEvents;         // lineage moves in the current tree
+    static int32_t numActiveDemes;        // demes holding lineages
     static int32_t totNumActiveLineages;  // lineages in all demes
     // Back to the state before any genealogy (a new run, or a test).
     static void resetGenealogyStatics();

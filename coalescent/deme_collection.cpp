@@ -14,7 +14,9 @@
 namespace {
 constexpr TDemeSlot kEmptySlot{-1, -1};
 
-float coalescenceRateOf(int32_t size) { return size != 0 ? 1.0f / static_cast<float>(size) : 0.0f; }
+float coalescenceRateOf(int32_t size) {
+    return size != 0 ? 1.0f / static_cast<float>(size) : 0.0f;
+}
 }  // namespace
 
 TDemeCollection::TDemeCollection() : TDemeCollection(nullptr) {}
@@ -35,6 +37,7 @@ TDemeCollection::TDemeCollection(World* ownerWorld)
       numGeneticSimulations(0),
       mutationCount(0),
       owner(ownerWorld),
+      historyDatabase(nullptr),
       demeCapacity(0),
       numDemes(0),
       numNewDemes(0),
@@ -44,7 +47,9 @@ TDemeCollection::TDemeCollection(World* ownerWorld)
       layersPerCell_(1),
       genealogyStamp_(1) {}
 
-TDemeCollection::~TDemeCollection() { deleteDemes(); }
+TDemeCollection::~TDemeCollection() {
+    deleteDemes();
+}
 
 void TDemeCollection::deleteDemes() {
     for (TDeme*& deme : demeGrid) {
@@ -57,6 +62,7 @@ void TDemeCollection::createDemesFromWorld() {
     deleteDemes();
     std::vector<TDeme*>().swap(demeGrid);
     layersPerCell_ = NbDemePerCell > 1 ? NbDemePerCell : 1;
+    historyDatabase = owner->history;
     const int64_t cells = static_cast<int64_t>(owner->grid.nrows) * owner->grid.ncols;
     const int64_t capacity = cells * layersPerCell_;
     numDemes = 0;
@@ -75,9 +81,9 @@ void TDemeCollection::createDemesFromWorld() {
 
 void TDemeCollection::addDeme(::cell* sampleCell, const my_string& name, const int& sampleSize,
                               const int& layer, const int& sampleIndex) {
-    TDeme*& slot = demeGrid[static_cast<size_t>(sampleCell->dbIndex) *
-                                static_cast<size_t>(layersPerCell_) +
-                            static_cast<size_t>(layer)];
+    TDeme*& slot =
+        demeGrid[static_cast<size_t>(sampleCell->dbIndex) * static_cast<size_t>(layersPerCell_) +
+                 static_cast<size_t>(layer)];
     if (slot != nullptr) {
         slot->sampleSize += sampleSize;
         ++slot->numMergedSamples;
@@ -129,7 +135,8 @@ int TDemeCollection::createLineages() {
     taxa = 0;
     for (int p = 0; p < numDemes; ++p) taxa += activeDeme(p)->sampleSize;
     if (taxa == 0) {
-        AOS << "TDemeCollection::createlineages() : Tree is empty " << "\n";
+        AOS << "TDemeCollection::createlineages() : Tree is empty "
+            << "\n";
         return 0;
     }
     if (!tree.allocate_tree(taxa)) {

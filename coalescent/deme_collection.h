@@ -17,6 +17,7 @@
 
 class cell;
 class PopulationSource;
+class StateDB;
 class World;
 
 // A deme by its cell's history index and its layer; (-1, -1) is an empty slot.
@@ -64,8 +65,8 @@ class TDemeCollection {
     // Sizes the collection for the owner's grid; drops every previous deme.
     void createDemesFromWorld();
     // Registers one accepted sample: a new deme, or merged into the existing one.
-    void addDeme(::cell* sampleCell, const my_string& name, const int& sampleSize,
-                 const int& layer, const int& sampleIndex);
+    void addDeme(::cell* sampleCell, const my_string& name, const int& sampleSize, const int& layer,
+                 const int& sampleIndex);
     // A deme for a cell reached by migration (stored in demeGrid, in no list).
     TDeme* createDeme(const int& historyIndex, ::cell* demeCell, const int& layer);
     void createInitialDemeList();
@@ -106,13 +107,14 @@ class TDemeCollection {
                                  TDeme* deme);
     void createMRCALocations(const int& n);
 
-    // --- Defined by the mutation pass (genetree/mutations.cpp) --------------
+    // --- Defined by the mutation pass (genetree/mutation_pass.cpp,
+    //     genetree/haplotype_lines.cpp) -----------------------------------------
     // One mutation pass over every locus of the current chromosome; returns
     // &mutationCount.
     int64_t* sprinkle_mutations(const int& numLoci, const MY_TArrayAsVector<int>* dataTypes,
                                 const float& alpha, const float& specialRate,
-                                const float& specialProportion,
-                                const float& transitionProportion, const int& rangeConstraint);
+                                const float& specialProportion, const float& transitionProportion,
+                                const int& rangeConstraint);
     // Every sampled deme with genes appends one TLocus to its locusData.
     void write_locus_data_to_array(const MY_TArrayAsVector<int>* dataTypes);
 
@@ -134,6 +136,9 @@ class TDemeCollection {
     std::vector<float> tot_recomb_perchrom;            // per chromosome; empty = absent
     int32_t numLoci;                                   // linked loci of the current chromosome
     int32_t numBlocks;                                 // blocks of the chromosome last read
+    // The chromosome (0-based) whose blocks readRecombParams read last: the
+    // per-locus and per-block arrays describe it. -1 before any read.
+    int32_t currentChromosome = -1;
     double tot_recomb;  // rates summed over loci 0 .. numLoci - 2
     // Per locus of the current chromosome: rate towards the next locus.
     MY_TArrayAsVector<double> locusRecombRate;
@@ -147,9 +152,9 @@ class TDemeCollection {
     MY_TArrayAsVector<double> blockTransitionProportion;  // per block (DNA)
 
     // --- Run values stored by the genetic run ---------------------------------
-    int32_t genotypicData;          // setting GenotypicData (nonzero: diploid individuals)
-    int32_t numGeneticSimulations;  // setting NumGeneticSimulations
-    int64_t mutationCount;          // set by sprinkle_mutations
+    int32_t genotypicData;               // setting GenotypicData (nonzero: diploid individuals)
+    int32_t numGeneticSimulations;       // setting NumGeneticSimulations
+    int64_t mutationCount;               // set by sprinkle_mutations
     std::vector<int32_t> MRCALocations;  // one per simulated chromosome (createMRCALocations)
     // Lineage proportions: numSampledDemes + 1 tables of NumGeneticSimulations
     // x numIndepLoci floats, value at [table][sim * numIndepLoci + chrom].
@@ -157,6 +162,9 @@ class TDemeCollection {
 
     // --- Demes ----------------------------------------------------------------
     World* owner;
+    // The owner's history database, read directly by the migration step; set
+    // when the collection is sized and at the start of every genealogy.
+    StateDB* historyDatabase;
     int32_t demeCapacity;  // NbDemePerCell x rows x columns
     // By history index and layer (flat, index * NbDemePerCell + layer); null
     // where no deme exists yet. Owning.
@@ -186,12 +194,12 @@ class TDemeCollection {
   private:
     // The state of one genealogy while it is built.
     struct GenealogyRun {
-        int64_t g = 0;               // history generation (negative before the expansion)
-        int64_t s = 0;               // step counter: the time of the nodes made
-        int lineages = 0;            // lineages in all demes, in transit included
-        int64_t activeLoci = 0;      // sum of the per-locus active counts (the stop measure)
+        int64_t g = 0;           // history generation (negative before the expansion)
+        int64_t s = 0;           // step counter: the time of the nodes made
+        int lineages = 0;        // lineages in all demes, in transit included
+        int64_t activeLoci = 0;  // sum of the per-locus active counts (the stop measure)
         int maxGenerations = 0;
-        int tau = 0;                 // -TauValue
+        int tau = 0;  // -TauValue
         int endTime = 0;
         bool gatherSources = false;  // AllowSourcePopulationOverflow present and 0
         bool multiOriginWarningWritten = false;

@@ -29,12 +29,18 @@ MY_TArrayAsVector<T> freshArray() {
 // Keyword of a data-type code, as the log writes it (nothing for other codes).
 const char* keywordOf(int code) {
     switch (code) {
-        case MICROSAT: return "MICROSAT";
-        case RFLP: return "RFLP";
-        case DNA: return "DNA";
-        case STANDARD: return "STANDARD";
-        case SNP: return "SNP";
-        default: return "";
+        case MICROSAT:
+            return "MICROSAT";
+        case RFLP:
+            return "RFLP";
+        case DNA:
+            return "DNA";
+        case STANDARD:
+            return "STANDARD";
+        case SNP:
+            return "SNP";
+        default:
+            return "";
     }
 }
 
@@ -71,8 +77,7 @@ void zeroPerChromosome(std::vector<T>& array, int count) {
         array.assign(static_cast<size_t>(count), T(0));
     } catch (const std::bad_alloc&) {
         std::vector<T>().swap(array);
-        AOS << "TDemeCollection::operator=(const TDeme& D): unable to allocate memory"
-            << std::endl;
+        AOS << "TDemeCollection::operator=(const TDeme& D): unable to allocate memory" << std::endl;
     }
 }
 }  // namespace
@@ -111,6 +116,7 @@ float TDemeCollection::readRecombParams(int chromosome) {
     numLoci = 0;
     tot_recomb = 0.0;
     TNode::num_linked_loci = 0;
+    currentChromosome = -1;
 
     std::ifstream in(fileName.c_str());
     if (!in.is_open()) {
@@ -126,7 +132,8 @@ float TDemeCollection::readRecombParams(int chromosome) {
             AOS << kNotRead;
             coalescent_input::reportWhere(kParFileRole, fileName, 0,
                                           "the file ends before the \"#chromosome\" line of "
-                                          "chromosome " + std::to_string(chromosome + 1));
+                                          "chromosome " +
+                                              std::to_string(chromosome + 1));
             return -1.0f;
         }
         ++lineNumber;
@@ -141,8 +148,8 @@ float TDemeCollection::readRecombParams(int chromosome) {
         if (!present || !(fields >> blocks) || blocks < 0) {
             coalescent_input::refuse(kParFileRole, fileName, lineNumber,
                                      "the number of linkage blocks of chromosome " +
-                                         std::to_string(chromosome + 1) +
-                                         " cannot be read (\"" + line + "\")");
+                                         std::to_string(chromosome + 1) + " cannot be read (\"" +
+                                         line + "\")");
         }
     }
     AOS << "\nNumber of linkage blocks to simulate : " << blocks << std::endl;
@@ -185,14 +192,15 @@ float TDemeCollection::readRecombParams(int chromosome) {
         if (!(fields >> word >> loci >> recombRate) || loci < 0) {
             coalescent_input::refuse(kParFileRole, fileName, lineNumber,
                                      "a block line needs a data type, a number of loci (0 or "
-                                     "more) and a recombination rate (\"" + line + "\")");
+                                     "more) and a recombination rate (\"" +
+                                         line + "\")");
         }
         const int recognised = recogniseDataType(line);
         bool fieldsRead = true;
         switch (recognised) {
             case MICROSAT:
-                fieldsRead = static_cast<bool>(fields >> mutationRate >> geometricParam >>
-                                               rangeConstraint);
+                fieldsRead =
+                    static_cast<bool>(fields >> mutationRate >> geometricParam >> rangeConstraint);
                 break;
             case RFLP:
                 fieldsRead = static_cast<bool>(fields >> mutationRate);
@@ -211,8 +219,7 @@ float TDemeCollection::readRecombParams(int chromosome) {
                     coalescent_input::refuse(
                         kParFileRole, fileName, lineNumber,
                         "the first block of chromosome " + std::to_string(chromosome + 1) +
-                            " names no data type (MICROSAT, DNA, SNP or RFLP): \"" + line +
-                            "\"");
+                            " names no data type (MICROSAT, DNA, SNP or RFLP): \"" + line + "\"");
                 }
                 break;
         }
@@ -246,6 +253,7 @@ float TDemeCollection::readRecombParams(int chromosome) {
     tot_recomb = summed;
     numLoci = totalLoci;
     TNode::num_linked_loci = totalLoci;
+    currentChromosome = chromosome;
     return static_cast<float>(tot_recomb);
 }
 

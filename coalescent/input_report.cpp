@@ -13,7 +13,9 @@ void reportLine(const std::string& text) {
     std::cout << text << std::endl;
 }
 
-void logText(const std::string& text) { AOS << text; }
+void logText(const std::string& text) {
+    AOS << text;
+}
 
 namespace {
 std::string place(const std::string& what, const std::string& file, int line) {

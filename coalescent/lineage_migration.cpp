@@ -4,6 +4,7 @@
 // incoming chain until the generation ends.
 
 #include <algorithm>
+#include <cstdint>
 
 #include "app/settings.h"
 #include "coalescent/deme.h"
@@ -34,7 +35,8 @@ TNode* TDeme::moveLineage(const int& index, ::cell* destinationCell, const int& 
     --totNumActiveLineages;
     TDeme* destination = _Demes->demeAt(destinationCell->dbIndex, destinationLayer);
     if (destination == nullptr) {
-        destination = _Demes->createDeme(destinationCell->dbIndex, destinationCell, destinationLayer);
+        destination =
+            _Demes->createDeme(destinationCell->dbIndex, destinationCell, destinationLayer);
     }
     if (destination->numLineages == 0 && destination->numIncoming == 0) {
         _Demes->noteNewDeme(*destination);
@@ -55,22 +57,45 @@ void TDeme::takeIncomingLineages() {
     numIncoming = 0;
 }
 
+TDeme::StoredCounts TDeme::readStoredCounts(const int& t, const int& ownLayer) const {
+    // Straight from the database by the deme's history index: the reads do not
+    // wait for the cell's history entry, only for the values themselves.
+    const StateDB& db = *_Demes->historyDatabase;
+    const int previous = t > 0 ? t - 1 : 0;
+    StoredCounts counts;
+    counts.size = db.read(StateDB::seriesBlock(ownLayer, kSeriesN), t, cellIndex);
+    counts.previousSize = db.read(StateDB::seriesBlock(ownLayer, kSeriesN), previous, cellIndex);
+    counts.fromNorth = db.read(StateDB::seriesBlock(ownLayer, kSeriesFromNorth), t, cellIndex);
+    counts.fromSouth = db.read(StateDB::seriesBlock(ownLayer, kSeriesFromSouth), t, cellIndex);
+    counts.fromEast = db.read(StateDB::seriesBlock(ownLayer, kSeriesFromEast), t, cellIndex);
+    counts.fromWest = db.read(StateDB::seriesBlock(ownLayer, kSeriesFromWest), t, cellIndex);
+    counts.fromOtherLayer =
+        NbDemePerCell > 1 && db.layers() > 1
+            ? db.read(db.betweenLayersBlock(1 - ownLayer, ownLayer), t, cellIndex)
+            : 0;
+    return counts;
+}
+
 void TDeme::implementMigration(const int& ownLayer) {
+    implementMigration(ownLayer, readStoredCounts(_frictionTime, ownLayer));
+}
+
+void TDeme::implementMigration(const int& ownLayer, const StoredCounts& counts) {
     const int t = _frictionTime;
     if (size == 0) {
         AOS << "migration from an empty deme (no " << cellIndex << " at time " << t << ")\n";
     }
     const int otherLayer = 1 - ownLayer;
     const bool twoLayers = NbDemePerCell > 1;
-    int fromNorth = cell->getmN(t, ownLayer);
-    int fromSouth = cell->getmS(t, ownLayer);
-    int fromEast = cell->getmE(t, ownLayer);
-    int fromWest = cell->getmW(t, ownLayer);
-    int fromOtherLayer = twoLayers ? history->get_migrBetweenDemes(otherLayer, ownLayer, t) : 0;
+    int fromNorth = counts.fromNorth;
+    int fromSouth = counts.fromSouth;
+    int fromEast = counts.fromEast;
+    int fromWest = counts.fromWest;
+    int fromOtherLayer = counts.fromOtherLayer;
     int arrivals = fromNorth + fromSouth + fromEast + fromWest + fromOtherLayer;
     if (arrivals == 0) return;
 
-    const int previousSize = cell->getN(t > 0 ? t - 1 : 0, ownLayer);
+    const int previousSize = counts.previousSize;
     int remainingSize = size;
     int i = 0;
     while (i < numLineages) {
@@ -85,7 +110,9 @@ void TDeme::implementMigration(const int& ownLayer) {
             const int x = drawAmongAll ? static_cast<int>(ran3(&idum) * remainingSize)
                                        : static_cast<int>(ran3(&idum) * arrivals);
             if (x >= arrivals) break;
-            if (x < fromOtherLayer) {
+            // (x is negative only once more lineages moved than the population
+            // held; the other layer exists only in two-layer worlds.)
+            if (twoLayers && x < fromOtherLayer) {
                 destination = cell;
                 destinationLayer = otherLayer;
                 share = &fromOtherLayer;
@@ -107,8 +134,9 @@ void TDeme::implementMigration(const int& ownLayer) {
             // x fell where no neighbour exists (only with arrivals recorded from a
             // missing neighbour): draw again, unless no draw can ever end the
             // search, in which case the lineage stays.
-            int resolvedBelow = fromOtherLayer;
-            if (cell->north != nullptr) resolvedBelow = std::max(resolvedBelow, fromOtherLayer + fromNorth);
+            int resolvedBelow = twoLayers ? fromOtherLayer : INT32_MIN;
+            if (cell->north != nullptr)
+                resolvedBelow = std::max(resolvedBelow, fromOtherLayer + fromNorth);
             if (cell->south != nullptr) {
                 resolvedBelow = std::max(resolvedBelow, fromOtherLayer + fromNorth + fromSouth);
             }
@@ -143,12 +171,22 @@ struct Direction {
     const char* message;
 };
 
-bool populatedAt(const ::cell* c, int t, int layer) { return c != nullptr && c->getN(t, layer) > 0; }
+bool populatedAt(const ::cell* c, int t, int layer) {
+    return c != nullptr && c->getN(t, layer) > 0;
+}
 
-::cell* twoStepsNorth(const ::cell* c) { return c->north != nullptr ? c->north->north : nullptr; }
-::cell* twoStepsSouth(const ::cell* c) { return c->south != nullptr ? c->south->south : nullptr; }
-::cell* twoStepsWest(const ::cell* c) { return c->west != nullptr ? c->west->west : nullptr; }
-::cell* twoStepsEast(const ::cell* c) { return c->east != nullptr ? c->east->east : nullptr; }
+::cell* twoStepsNorth(const ::cell* c) {
+    return c->north != nullptr ? c->north->north : nullptr;
+}
+::cell* twoStepsSouth(const ::cell* c) {
+    return c->south != nullptr ? c->south->south : nullptr;
+}
+::cell* twoStepsWest(const ::cell* c) {
+    return c->west != nullptr ? c->west->west : nullptr;
+}
+::cell* twoStepsEast(const ::cell* c) {
+    return c->east != nullptr ? c->east->east : nullptr;
+}
 
 }  // namespace
 

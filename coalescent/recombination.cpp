@@ -12,17 +12,17 @@
 double TDemeCollection::lineageRecombinationRate(const TNode& node) {
     const size_t at = node.chainPosition >= 0 ? static_cast<size_t>(node.chainPosition) : 0;
     if (at >= lineageRates_.size()) {
-        lineageRates_.resize(std::max(at + 1, 2 * lineageRates_.size()), RememberedRate{0, 0, 0, 0.0});
+        lineageRates_.resize(std::max(at + 1, 2 * lineageRates_.size()),
+                             RememberedRate{0, 0, 0, 0.0});
     }
     RememberedRate& remembered = lineageRates_[at];
     if (remembered.stamp != genealogyStamp_ || remembered.first != node.firstCarriedLocus ||
         remembered.last != node.lastCarriedLocus) {
         // Loci beyond the rates read for the chromosome have no rate.
         const int last = std::min(node.lastCarriedLocus, locusRecombRate.count());
-        remembered = RememberedRate{genealogyStamp_, node.firstCarriedLocus,
-                                    node.lastCarriedLocus,
-                                    node.update_recombination_proba(node.firstCarriedLocus, last,
-                                                                    &locusRecombRate)};
+        remembered = RememberedRate{
+            genealogyStamp_, node.firstCarriedLocus, node.lastCarriedLocus,
+            node.update_recombination_proba(node.firstCarriedLocus, last, &locusRecombRate)};
     }
     return remembered.rate;
 }
@@ -62,8 +62,9 @@ int TDeme::recombination_per_lineage(const int64_t& s, TTree& tree) {
 
         TNode* left = tree.addInternalNode(TNode::kRecombinationNode);
         TNode* right = tree.addInternalNode(TNode::kRecombinationNode);
-        const int loci = static_cast<int>(std::min(
-            {lineage->ancestralFlags.size(), left->ancestralFlags.size(), right->ancestralFlags.size()}));
+        const int loci =
+            static_cast<int>(std::min({lineage->ancestralFlags.size(), left->ancestralFlags.size(),
+                                       right->ancestralFlags.size()}));
         int leftLast = -1;
         int rightFirst = -1;
         for (int j = 0; j < loci; ++j) {

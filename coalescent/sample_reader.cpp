@@ -81,7 +81,8 @@ int TDemeCollection::readCoalSimParams() {
             AOS << "\nthe .sam file has not been read\n";
             reportWhere(kSamFileRole, fileName, lineNumber,
                         "a sample line needs a name, a size (0 or more), a layer, a latitude "
-                        "and a longitude (\"" + line + "\")");
+                        "and a longitude (\"" +
+                            line + "\")");
             return 0;
         }
         const std::string quotedName = "'" + sample.name + "'";
@@ -130,8 +131,7 @@ int TDemeCollection::readCoalSimParams() {
         if (density < sample.size) {
             reportLine(" WARNING:  [the population " + quotedName +
                        " has not been colonised or it's density (" + std::to_string(density) +
-                       ") is smaller than the sample size (" + std::to_string(sample.size) +
-                       ")!]");
+                       ") is smaller than the sample size (" + std::to_string(sample.size) + ")!]");
             reportWhere(kSamFileRole, fileName, lineNumber,
                         "row " + std::to_string(row) + ", column " + std::to_string(column) +
                             ", layer " + std::to_string(sample.layer) + ", generation " +

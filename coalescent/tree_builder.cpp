@@ -47,6 +47,7 @@ int TDemeCollection::prepareGenealogy(GenealogyRun& run) {
     run.endTime = settings.getIntParameter("EndTime", true);
     TDeme::numMigrEvents = 0;
     TDeme::_Demes = this;
+    historyDatabase = owner->history;
     cell::_Current_time = run.endTime;
 
     tree.resetLocusRecords(numLoci, sampled);
@@ -76,7 +77,8 @@ int TDemeCollection::prepareGenealogy(GenealogyRun& run) {
     forgetLineageRates();
     // Whether the chromosome recombines at all, for the SNP placement.
     const int lastRate = std::min(numLoci - 1, locusRecombRate.count());
-    isRecombination = tree.nodeAt(0)->update_recombination_proba(0, lastRate, &locusRecombRate) >= 1e-10;
+    isRecombination =
+        tree.nodeAt(0)->update_recombination_proba(0, lastRate, &locusRecombRate) >= 1e-10;
     return 1;
 }
 
@@ -93,11 +95,20 @@ void TDemeCollection::coalesceAndRecombine(TDeme& deme, GenealogyRun& run) {
 void TDemeCollection::ordinaryGeneration(GenealogyRun& run) {
     startGeneration(run);
     const int t = TDeme::_frictionTime;
+    // The stored counts of the next deme are read before the current one is
+    // processed (the history is not changed meanwhile).
+    TDeme::StoredCounts next{};
+    if (numDemes > 0) next = activeDeme(0)->readStoredCounts(t, activeDeme(0)->layer);
     for (int p = 0; p < numDemes; ++p) {
         TDeme& deme = *activeDeme(p);
-        if (run.g >= 0) resize(deme, deme.cell->getN(t, deme.layer));
+        const TDeme::StoredCounts counts = next;
+        if (p + 1 < numDemes) {
+            const TDeme& following = *activeDeme(p + 1);
+            next = following.readStoredCounts(t, following.layer);
+        }
+        if (run.g >= 0) resize(deme, counts.size);
         coalesceAndRecombine(deme, run);
-        deme.implementMigration(deme.layer);
+        deme.implementMigration(deme.layer, counts);
     }
     UpdateDemeList();
     AddNewDeme();

@@ -249,7 +249,8 @@ inline void expectSoundGenealogy(TTree& tree, int numLoci) {
                 if (node->secondParent != nullptr && node->secondParent->carries(locus)) {
                     up = node->secondParent;
                 }
-                ASSERT_NE(up, nullptr) << "tip " << i << " does not reach the root of locus " << locus;
+                ASSERT_NE(up, nullptr)
+                    << "tip " << i << " does not reach the root of locus " << locus;
                 node = up;
             }
             EXPECT_EQ(node, root);

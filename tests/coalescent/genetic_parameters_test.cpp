@@ -102,8 +102,8 @@ TEST_F(GeneticParametersTest, ABlockWithoutTypeTakesThePreviousTypeAndRate) {
 }
 
 TEST_F(GeneticParametersTest, SumsTheRatesOfAllLociButTheLastInSinglePrecision) {
-    TDemeCollection& d = withFile(
-        "1\n#chromosome\n2\nDNA 100 0.0005 0.00002 0.33\nMICROSAT 5 0.01 0.0005 0 0\n");
+    TDemeCollection& d =
+        withFile("1\n#chromosome\n2\nDNA 100 0.0005 0.00002 0.33\nMICROSAT 5 0.01 0.0005 0 0\n");
     const float result = d.readRecombParams(0);
     float expected = 0.0f;
     for (int i = 0; i < 104; ++i) expected += i < 100 ? 0.0005 : 0.01;
@@ -137,6 +137,7 @@ TEST_F(GeneticParametersTest, ReadsTheRequestedChromosomeAndRereadsItWithoutDoub
         "RFLP 4 0.3 0.01\n",
         2);
     d.readRecombParams(1);
+    EXPECT_EQ(d.currentChromosome, 1);
     EXPECT_EQ(d.numLoci, 6);
     EXPECT_EQ(d.locusDataType[0], SNP);
     EXPECT_EQ(d.locusDataType[5], RFLP);
@@ -180,6 +181,7 @@ TEST_F(GeneticParametersTest, AnUnreadableFileOrAMissingChromosomeReadsAsNoRecom
             world->set("GeneticFile", dir.write("other.par", c.text));
         }
         EXPECT_EQ(d.readRecombParams(c.chromosome), -1.0f);
+        EXPECT_EQ(d.currentChromosome, -1);
         EXPECT_NE(capture->log().find("\nthe .par file has not been read\n"), std::string::npos);
         EXPECT_NE(capture->console().find(c.detail), std::string::npos) << capture->console();
         EXPECT_NE(capture->console().find(".par'"), std::string::npos);
@@ -196,7 +198,8 @@ TEST_F(GeneticParametersTest, RefusesMalformedContentNamingFileAndLine) {
         const char* problem;
     };
     const Case cases[] = {
-        {"1\n#chromosome\n1\nSTANDARD 3 0.1\n", "line 4: the first block of chromosome 1 names no data type"},
+        {"1\n#chromosome\n1\nSTANDARD 3 0.1\n",
+         "line 4: the first block of chromosome 1 names no data type"},
         {"1\n#chromosome\nmany\nDNA 3 0.1 0 0\n", "line 3: the number of linkage blocks"},
         {"1\n#chromosome\n1\nDNA ten 0.1 0 0\n", "line 4: a block line needs"},
         {"1\n#chromosome\n1\nDNA -2 0.1 0 0\n", "line 4: a block line needs"},

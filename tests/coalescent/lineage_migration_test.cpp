@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <array>
+#include <cmath>
 
 #include "coalescent/deme_collection.h"
 #include "coalescent_world.h"
@@ -51,6 +51,45 @@ void expectFrequency(int hits, int trials, double p, const std::string& what) {
 
 class LineageMigrationTest : public CoalescentTest {};
 
+TEST_F(LineageMigrationTest, StoredCountsMatchTheCellHistoryQueries) {
+    // The migration step reads the database directly; the plain cell queries
+    // are the reference, for every cell, layer and generation of a random history.
+    HandWorld hand({"11.", "111", ".11"}, 2, 6);
+    hand.setLoci(1, 0.0);
+    for (cell* c : hand.world->grid.landCells) hand.sample(c, 1);
+    hand.sample(hand.at(1, 1), 1, 1);
+    hand.finishSamples();
+    TDeme::_Demes = &hand.demes();
+    int value = 1;
+    for (cell* c : hand.world->grid.landCells) {
+        for (int layer = 0; layer < 2; ++layer) {
+            for (int t = 0; t <= 6; ++t) {
+                hand.setN(c, t, layer, value++);
+                hand.setArrivals(c, t, layer, value, value + 1, value + 2, value + 3);
+                value += 4;
+                c->history->set_migrBetweenDemes(1 - layer, layer, value++, t);
+            }
+        }
+    }
+    for (cell* c : hand.world->grid.landCells) {
+        for (int layer = 0; layer < 2; ++layer) {
+            const TDeme* deme = hand.demes().demeAt(c->dbIndex, layer);
+            if (deme == nullptr) deme = hand.demes().createDeme(c->dbIndex, c, layer);
+            for (int t = 0; t <= 6; ++t) {
+                const TDeme::StoredCounts counts = deme->readStoredCounts(t, layer);
+                EXPECT_EQ(counts.size, c->getN(t, layer));
+                EXPECT_EQ(counts.previousSize, c->getN(t > 0 ? t - 1 : 0, layer));
+                EXPECT_EQ(counts.fromNorth, c->getmN(t, layer));
+                EXPECT_EQ(counts.fromSouth, c->getmS(t, layer));
+                EXPECT_EQ(counts.fromEast, c->getmE(t, layer));
+                EXPECT_EQ(counts.fromWest, c->getmW(t, layer));
+                EXPECT_EQ(counts.fromOtherLayer,
+                          c->history->get_migrBetweenDemes(1 - layer, layer, t));
+            }
+        }
+    }
+}
+
 TEST_F(LineageMigrationTest, MovesFollowTheStoredArrivals) {
     struct Case {
         const char* name;
@@ -63,12 +102,10 @@ TEST_F(LineageMigrationTest, MovesFollowTheStoredArrivals) {
     };
     const Case cases[] = {
         // Enough ancestors in the previous generation: immigrant with probability T/M.
-        {"draw among the population", 1, 50, 20, 2, 3, 4, 1, 0,
-         {0.10, 0.15, 0.20, 0.05, 0.0, 0.5}},
+        {"draw among the population", 1, 50, 20, 2, 3, 4, 1, 0, {0.10, 0.15, 0.20, 0.05, 0.0, 0.5}},
         // An empty previous generation: the ancestor is always an immigrant.
         {"draw among the immigrants", 1, 0, 20, 2, 3, 4, 1, 0, {0.2, 0.3, 0.4, 0.1, 0.0, 0.0}},
-        {"the other layer comes first", 2, 50, 20, 5, 0, 0, 0, 5,
-         {0.25, 0.0, 0.0, 0.0, 0.25, 0.5}},
+        {"the other layer comes first", 2, 50, 20, 5, 0, 0, 0, 5, {0.25, 0.0, 0.0, 0.0, 0.25, 0.5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -116,6 +153,24 @@ TEST_F(LineageMigrationTest, MovedLineagesUseUpTheImmigrantsAndThePopulation) {
     EXPECT_EQ(TDeme::numMigrEvents, 3);
     const double next = nextUniform();
     EXPECT_EQ(next, uniformAfter(99, 4));  // one draw per lineage
+}
+
+TEST_F(LineageMigrationTest, MoreArrivalsThanPopulationStayInTheOneLayer) {
+    // Size 2 but 5 arrivals: the population count runs below zero and draws
+    // can be negative (and then fall below T); in a one-layer world those
+    // lineages still go north, never to a second layer.
+    MigrationBed bed({"111", "111", "111"}, 1, 1, 1, 6);
+    cell* centre = bed.hand.at(1, 1);
+    bed.hand.setN(centre, bed.t - 1, 0, 100);
+    bed.hand.setArrivals(centre, bed.t, 0, 5, 0, 0, 0);
+    for (int trial = 0; trial < 200; ++trial) {
+        bed.restart();
+        bed.deme->size = 2;
+        bed.deme->implementMigration(0);
+        ASSERT_GE(bed.arrived(centre->north), 5);
+        ASSERT_EQ(bed.arrived(centre->north) + bed.deme->numLineages, 6);
+        ASSERT_EQ(bed.hand.demes().numNewDemes, 1);
+    }
 }
 
 TEST_F(LineageMigrationTest, NoArrivalsMeansNoMoveAndNoDraw) {
@@ -171,21 +226,66 @@ TEST_F(LineageMigrationTest, StrandedLineagesAreRedistributed) {
         // Populated at t - 1: (row, column, layer).
         std::vector<std::array<int, 3>> populated;
         int t;
-        const char* move;          // the message of each redistributed lineage
+        const char* move;  // the message of each redistributed lineage
         int toRow, toColumn, toLayer;
     };
     const Case cases[] = {
-        {"one step", {"111", "111", "111"}, 1, 1, 1, {{2, 1, 0}}, 2, "extra gene move to south", 2,
-         1, 0},
-        {"two steps", {"11111", "11111", "11111", "11111", "11111"}, 1, 2, 2, {{2, 0, 0}}, 2,
-         "extra gene move two times west", 2, 0, 0},
-        {"other layer of the cell", {"111", "111", "111"}, 2, 1, 1, {{1, 1, 1}}, 2,
-         "extra gene move to the other population", 1, 1, 1},
-        {"other layer of a neighbour", {"111", "111", "111"}, 2, 1, 1, {{1, 2, 1}, {0, 1, 1}}, 2,
-         "extra gene move to north of the other population", 0, 1, 1},
+        {"one step",
+         {"111", "111", "111"},
+         1,
+         1,
+         1,
+         {{2, 1, 0}},
+         2,
+         "extra gene move to south",
+         2,
+         1,
+         0},
+        {"two steps",
+         {"11111", "11111", "11111", "11111", "11111"},
+         1,
+         2,
+         2,
+         {{2, 0, 0}},
+         2,
+         "extra gene move two times west",
+         2,
+         0,
+         0},
+        {"other layer of the cell",
+         {"111", "111", "111"},
+         2,
+         1,
+         1,
+         {{1, 1, 1}},
+         2,
+         "extra gene move to the other population",
+         1,
+         1,
+         1},
+        {"other layer of a neighbour",
+         {"111", "111", "111"},
+         2,
+         1,
+         1,
+         {{1, 2, 1}, {0, 1, 1}},
+         2,
+         "extra gene move to north of the other population",
+         0,
+         1,
+         1},
         // At generation 0 there is no previous one: generation 0 stands for it.
-        {"at generation 0", {"111", "111", "111"}, 1, 1, 1, {{1, 2, 0}}, 0,
-         "extra gene move to east", 1, 2, 0},
+        {"at generation 0",
+         {"111", "111", "111"},
+         1,
+         1,
+         1,
+         {{1, 2, 0}},
+         0,
+         "extra gene move to east",
+         1,
+         2,
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -281,8 +381,9 @@ TEST_F(LineageMigrationTest, MultiOriginMigrationWithASingleDemeGivesUp) {
     seedMainStream(11);
     hand.demes().activeDeme(0)->implementMultiOriginMigration(-1, 1.0f, 0);
     EXPECT_EQ(hand.demes().activeDeme(0)->numLineages, 2);
-    EXPECT_EQ(countOf(capture->log(), "WARNING:{TDeme::implementMultiOriginMigration}:[Impossible "
-                                      "to find 2 different demes!, security number reached]\n"),
+    EXPECT_EQ(countOf(capture->log(),
+                      "WARNING:{TDeme::implementMultiOriginMigration}:[Impossible "
+                      "to find 2 different demes!, security number reached]\n"),
               1);
     const double next = nextUniform();
     EXPECT_EQ(next, uniformAfter(11, 1001));

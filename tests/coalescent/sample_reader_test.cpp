@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "coalescent/deme_collection.h"
 #include "coalescent_world.h"
 #include "support/test_support.h"
@@ -51,33 +53,58 @@ TEST_F(SampleReaderTest, EachCheckReportsAndDecides) {
         std::vector<std::string> logParts;  // in this order
     };
     const Case cases[] = {
-        {"exactly on the upper bounds: first row, last column", 0, "1\nb 2 0 3.0 4.0\n", 1, 1,
-         {}},
-        {"out of world", 0, "2\nf 2 0 2.5 4.01\na 2 0 2.5 0.5\n", 1, 1,
+        {"exactly on the upper bounds: first row, last column", 0, "1\nb 2 0 3.0 4.0\n", 1, 1, {}},
+        {"out of world",
+         0,
+         "2\nf 2 0 2.5 4.01\na 2 0 2.5 0.5\n",
+         1,
+         1,
          {" ERROR: [the population 'f' is out of World coordinates!]\n",
           "line 2: latitude 2.5, longitude 4.01"}},
-        {"a layer that does not exist stops the reading", 0,
-         "3\na 2 0 2.5 0.5\nw 2 1 2.5 1.5\nb 2 0 3.0 4.0\n", 1, 1,
+        {"a layer that does not exist stops the reading",
+         0,
+         "3\na 2 0 2.5 0.5\nw 2 1 2.5 1.5\nb 2 0 3.0 4.0\n",
+         1,
+         1,
          {"ERROR:[the no of deme # w does not exist!]\n", "line 3: layer 1"}},
-        {"on water, then under the sea", 0, "2\nc 2 0 1.5 1.5\ne 2 0 0.5 0.5\n", 1, 0,
+        {"on water, then under the sea",
+         0,
+         "2\nc 2 0 1.5 1.5\ne 2 0 0.5 0.5\n",
+         1,
+         0,
          {"\nOne or more samples can not be used, see Friction.log for more details.\n"
           " WARNING: [the population 'c' is on the water!]\n"
           "WARNING: [the population 'c' is on the water!]\n",
           "line 2: row 1, column 1",
           " WARNING: [the population 'e' is on the water!]\n"
           "WARNING: [the population 'e' is on the water!]\n"}},
-        {"not colonised enough", 0, "1\nd 4 0 0.5 2.5\n", 1, 0,
+        {"not colonised enough",
+         0,
+         "1\nd 4 0 0.5 2.5\n",
+         1,
+         0,
          {" WARNING:  [the population 'd' has not been colonised or it's density (3) is smaller "
           "than the sample size (4)!]\n"}},
-        {"odd size in genotypic mode fails the whole reading", 1,
-         "2\na 2 0 2.5 0.5\nh 7 0 2.5 3.5\n", 0, 1,
+        {"odd size in genotypic mode fails the whole reading",
+         1,
+         "2\na 2 0 2.5 0.5\nh 7 0 2.5 3.5\n",
+         0,
+         1,
          {" ERROR: When simulating genotypic data, each (haploid) sample size\n must be an even "
           "number. Please correct your sample file (*.sam).\n",
           "line 3: sample 'h' has 7 genes"}},
         {"odd size is fine for haploid data", 0, "1\nh 7 0 2.5 3.5\n", 1, 1, {}},
-        {"an unreadable sample line", 0, "2\na 2 0 2.5 0.5\nb two 0 1 1\n", 0, 1,
+        {"an unreadable sample line",
+         0,
+         "2\na 2 0 2.5 0.5\nb two 0 1 1\n",
+         0,
+         1,
          {"\nthe .sam file has not been read\n", "line 3: a sample line needs"}},
-        {"fewer samples than announced", 0, "2\na 2 0 2.5 0.5\n", 0, 1,
+        {"fewer samples than announced",
+         0,
+         "2\na 2 0 2.5 0.5\n",
+         0,
+         1,
          {"\nthe .sam file has not been read\n", "the file ends after 1 of its 2 samples"}},
     };
     for (const Case& c : cases) {
@@ -152,6 +179,29 @@ TEST_F(SampleReaderTest, SamplesOfOneCellAndLayerMergeIntoOneDeme) {
         EXPECT_EQ(tip->nodeNumber, i + 1);
     }
     EXPECT_EQ(merged->sampleNodes.first(), d.tree.nodeAt(0));
+}
+
+TEST_F(SampleReaderTest, ImmigrantFilesAreWrittenForAcceptedSamplesOnRequest) {
+    world->world->geneticOutputDirectory = (dir.path() + "/").c_str();
+    world->world->geneticOutputStem = "run";
+    const std::string file = "2\na 2 0 2.5 0.5\nc 2 0 1.5 1.5\n";  // the second is on water
+    const std::string accepted = "run_Immigrants_" + std::to_string(world->at(0, 0)->dbIndex);
+    ASSERT_EQ(read(file), 1);
+    EXPECT_FALSE(dir.exists(accepted + "_P1.nm"));
+    world->set("ImmigDistrFile", 1);
+    build(1);
+    world->world->geneticOutputDirectory = (dir.path() + "/").c_str();
+    world->world->geneticOutputStem = "run";
+    world->set("ImmigDistrFile", 1);
+    ASSERT_EQ(read(file), 1);
+    EXPECT_TRUE(dir.exists(accepted + "_P1.nm"));
+    int immigrantFiles = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        if (entry.path().filename().string().find("_Immigrants_") != std::string::npos) {
+            ++immigrantFiles;
+        }
+    }
+    EXPECT_EQ(immigrantFiles, 1);
 }
 
 TEST_F(SampleReaderTest, TwoLayerWorldsAcceptTheSecondLayer) {
