@@ -73,6 +73,56 @@ TEST_F(TreeBuilderTest, TimeToTheCommonAncestorInAConstantPopulation) {
               std::string::npos);
 }
 
+// Two cells of constant size N side by side; each generation one of the N
+// individuals of each cell came from the other (m = 1/N backwards). Within a
+// cell two genes coalesce after about 2N generations, between cells after
+// about 2N + 1/(2m): the exact expectations of this discrete process (each
+// generation coalescence with chance 1/N, then migration, the arrivals of a
+// cell drawn without replacement) are 40 and 50.53 for N = 20.
+TEST_F(TreeBuilderTest, PairsCoalesceAsInTwoDemesExchangingMigrants) {
+    const int size = 20;
+    const int arrivals = 1;
+    const int endTime = 4000;
+    const double m = static_cast<double>(arrivals) / size;
+    const double c = 1.0 / size;
+    // First-step analysis: E_same = 1 + (1-c)(p E_same + (1-p) E_apart),
+    // E_apart = 1 + q E_same + (1-q) E_apart.
+    const double staySame = (1 - m) * (size - arrivals - 1.0) / (size - 1.0) +
+                            m * (arrivals - 1.0) / (size - 1.0);
+    const double meet = 2 * m * (1 - m);
+    const double gap = 1.0 / meet;  // E_apart - E_same
+    const double expectedSame = (1 + (1 - c) * (1 - staySame) * gap) / c;
+    const double expectedApart = expectedSame + gap;
+    ASSERT_NEAR(expectedSame, 2 * size, 1.0);
+    ASSERT_NEAR(expectedApart, 2 * size + 1 / (2 * m), 1.0);
+
+    for (const bool apart : {false, true}) {
+        SCOPED_TRACE(apart ? "genes in different cells" : "genes in one cell");
+        HandWorld hand({"11"}, 1, endTime);
+        cell* west = hand.at(0, 0);
+        cell* east = hand.at(0, 1);
+        hand.setNAll(west, 0, size);
+        hand.setNAll(east, 0, size);
+        for (int t = 1; t <= endTime; ++t) {
+            hand.setArrivals(west, t, 0, 0, 0, arrivals, 0);
+            hand.setArrivals(east, t, 0, 0, 0, 0, arrivals);
+        }
+        hand.addSource(west, "origin");
+        hand.setLoci(1, 0.0);
+        if (apart) {
+            hand.sample(west, 1, 0, "w");
+            hand.sample(east, 1, 0, "e");
+        } else {
+            hand.sample(west, 2, 0, "w");
+        }
+        hand.finishSamples();
+        const int genealogies = 4000;
+        const Moments times = rootTimes(hand, genealogies, false);
+        const double expected = apart ? expectedApart : expectedSame;
+        EXPECT_NEAR(times.mean, expected, 4 * times.sd / std::sqrt(genealogies)) << times.mean;
+    }
+}
+
 TEST_F(TreeBuilderTest, RecombinationSeparatesTheTreesOfTwoLoci) {
     // Two genes, two loci, haploid size N and rate r: with rho = 2Nr the two
     // loci share their coalescence with probability (rho + 18)/(rho^2 + 13 rho + 18).
