@@ -110,7 +110,7 @@ class TDemeCollection {
     // --- Defined by the mutation pass (genetree/mutation_pass.cpp,
     //     genetree/haplotype_lines.cpp) -----------------------------------------
     // One mutation pass over every locus of the current chromosome; returns
-    // &mutationCount.
+    // &mutationCount, the mutations placed over all its loci (SNP loci add none).
     int64_t* sprinkle_mutations(const int& numLoci, const MY_TArrayAsVector<int>* dataTypes,
                                 const float& alpha, const float& specialRate,
                                 const float& specialProportion, const float& transitionProportion,
@@ -154,7 +154,7 @@ class TDemeCollection {
     // --- Run values stored by the genetic run ---------------------------------
     int32_t genotypicData;               // setting GenotypicData (nonzero: diploid individuals)
     int32_t numGeneticSimulations;       // setting NumGeneticSimulations
-    int64_t mutationCount;               // set by sprinkle_mutations
+    int64_t mutationCount;               // set by sprinkle_mutations: the chromosome's mutations
     std::vector<int32_t> MRCALocations;  // one per simulated chromosome (createMRCALocations)
     // Lineage proportions: numSampledDemes + 1 tables of NumGeneticSimulations
     // x numIndepLoci floats, value at [table][sim * numIndepLoci + chrom].

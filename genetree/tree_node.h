@@ -83,6 +83,14 @@ class TNode {
                              int numLoci);
     // Loci of the current chromosome hit by at least one mutation.
     static int count_polym_sites();
+    // Mutations the last mutation pass placed on the branch above this node at
+    // locus (an SNP locus: 1 above its target, 0 elsewhere). A node without
+    // per-locus records reads mutationCount, which the pass resets to 0.
+    int64_t mutationCountAt(int locus) const;
+    // Records count as this node's mutations at locus (0 is not stored).
+    void setMutationCountAt(int locus, int64_t count);
+    // Before a new pass: no per-locus records, mutationCount 0.
+    void clearMutationCounts();
 
     // --- Fields -------------------------------------------------------------
     int32_t sampleCell;     // tip: history index of the sampled deme's cell
@@ -92,6 +100,12 @@ class TNode {
     int64_t time;           // generations before present at creation; 0 for tips
     int32_t siteCount;      // entries of data
     int64_t mutationCount;  // mutations on the branch above, last mutation pass
+    // The nonzero per-locus counts of the last mutation pass, by rising locus.
+    struct LocusMutations {
+        int32_t locus;
+        int64_t count;
+    };
+    std::vector<LocusMutations> locusMutations;
     int32_t nodeNumber;
     TNode* leftDescendant;
     TNode* rightDescendant;

@@ -39,7 +39,7 @@ struct Branch {
 Branch reach(TNode* start, int locus) {
     Branch branch{start, 0};
     for (;;) {
-        branch.mutations += branch.node->mutationCount;
+        branch.mutations += branch.node->mutationCountAt(locus);
         TNode* next = passThrough(branch.node, locus);
         if (next == nullptr) return branch;
         branch.node = next;
