@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "demography/cell.h"
+#include "demography/expansion_maps.h"
 #include "demography/state_db.h"
 #include "foundations/exception.h"
 #include "foundations/log.h"
@@ -26,6 +27,7 @@ World::~World() {
     if (cell::_States != nullptr) cell::_States = nullptr;
     DesallocateCells();
     deleteVeg2K_Veg2F();
+    releaseClimateMatrices();
 }
 
 int World::BuildWorld() {
@@ -76,9 +78,13 @@ int World::BuildWorld() {
     }
 
     if (Settings.lgmVegetation) {
-        throw TException(
-            "The glacial-vegetation mode (LGMVegetationFile, with its climate and sea-level "
-            "series) is not available yet in this version of vastrid2.");
+        // A new build starts the series afresh; each layer appends the climate file.
+        climateSeries.clear();
+        seaLevelSeries.clear();
+        for (int layer = 0; layer < NbDemePerCell; ++layer) {
+            if (!AllocateAndLoadAllVostokData(layer)) return 0;
+        }
+        if (!load_SeaLevelData()) return 0;
     }
 
     AOS << "Num. of instanciated cells: " << grid.instantiatedCells << "\n";
@@ -96,6 +102,7 @@ int World::SimulateWorldBatch(int count, bool rebuild) {
                       << "\n";
             return 0;
         }
+        if (!writeExpansionMaps(*this)) return 0;
         std::cout << "OK" << std::endl;
 
         const int geneticSimulations = Settings.getIntParameter("NumGeneticSimulations", true);

@@ -5,6 +5,8 @@
 
 #include "app/settings.h"
 #include "coalescent/deme_collection.h"
+#include "geneticoutput/quorlan_writer.h"
+#include "landscape/climate.h"
 #include "landscape/conversion_tables.h"
 #include "landscape/import_export_utils.h"
 #include "landscape/world_grid.h"
@@ -52,6 +54,26 @@ public:
     // The vegetation class that indexes the tables: glacial map in LGM mode.
     int vegetationClassOf(const cell& c) const;
 
+    // Climate series and sea level, glacial-vegetation mode only
+    // (landscape/climate.cpp, climate_update.cpp, sea_level.cpp). The loaders
+    // report a bad file (console and log) and fail; the updates read the
+    // current date cell::_Current_RealBP_time.
+    int AllocateAndLoadAllVostokData(const int& layer);
+    int allocateVostokMatrix();
+    bool load_VostokTimeData(TimeStoInt<float>& series);
+    bool load_SeaLevelData();
+    void releaseClimateMatrices();
+    int GenerateVostokIntermediateData(const int& layer);
+    int UpdateGlobalKWithVostokIntermediate(const int& layer);
+    int UpdateGlobalFWithVostokIntermediate(const int& layer);
+    int ComputeSeaLevelChanges();
+    // The generation loop's two climate steps: K and F of every layer from the
+    // climate before the first generation; and in each generation step, once
+    // DynamicVegetationChangeTime years have gathered in yearsSinceUpdate, the
+    // sea level, then K and F with the coast and river factors.
+    void applyClimateAtSimulationStart();
+    void applyClimateAndSeaLevelStep(int& yearsSinceUpdate, const int& generationTime);
+
     // History database (demography/state_db.cpp).
     int BuildDB();
     int AddInitialDensitiesToDB(const int& layer);
@@ -78,7 +100,10 @@ public:
     int ReadAndWriteArrivalCell();
     void CountAndWriteImmigrants(const int& row, const int& column, const int& layer);
 
-    // Genetic simulations (geneticoutput/).
+    // Genetic simulations (geneticoutput/genetic_run.cpp): 1 when every
+    // simulation was written; 0 when the run was refused (no chromosome, a
+    // source that does not start at generation 0, unusable samples) or an
+    // output file could not be made, after saying why.
     int SimulateGeneticData();
     // Genetic parameter and sample file names (coalescent/genetic_parameters.cpp):
     // the number of chromosomes (first value of GeneticFile, 0 when unreadable),
@@ -91,12 +116,30 @@ public:
     int nrows = 0;
     int ncols = 0;
     TConversionTables tables;
+    // The climate values of VostokFile and the sea levels of SeaLevelFile, and
+    // the K and F the climate gives each position (row-major, rows x columns)
+    // for the layer being updated.
+    TimeStoInt<float> climateSeries;
+    TimeStoInt<float> seaLevelSeries;
+    std::vector<int32_t> climateKMatrix;
+    std::vector<float> climateFMatrix;
     ImportExportUtils io;
     StateDB* history = nullptr;
     // Where the genetic run writes its files (folder with its final "/", and
     // the name stem), set by the genetic run; the immigrant files go there too.
     my_string geneticOutputDirectory;
     my_string geneticOutputStem;
+    // The genetic run's sizes, the project file it is writing and the values of
+    // the last blocks described (rates, DNA, SNP and microsatellite parameters,
+    // the simulation's data type); set by the genetic run and kept after it.
+    my_string currentProjectFile;
+    int32_t numChromosomes = 0;
+    int32_t numSimulations = 0;
+    int32_t numLinkedLoci = 0;  // of the current chromosome
+    DescribedBlocks describedBlocks;
+    // Rate heterogeneity among sites: no input sets it, both stay 0.
+    double gammaShape = 0.0;
+    int32_t gammaCategories = 0;
     // The coalescent: demes, genetic parameters and the gene tree.
     TDemeCollection demes;
 };
