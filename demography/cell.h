@@ -66,6 +66,24 @@ public:
                                                                 const bool& binomialSplit,
                                                                 const TModelParameters& parameters);
 
+    // Two-population models 21, 22 and 23 (two_population_models.cpp), for a
+    // cell with two layers, called for layer 0 on every processed cell and then
+    // for layer 1. The layer-0 call exchanges migrants between the two layers
+    // of the cell (recorded with setMigrationRArrive_BetweenDemes), grows both
+    // layers and sends the emigrants of layer 0; the layer-1 call sends those
+    // of layer 1. parameters: read with the second layer's rates. Each returns
+    // 0 when the layer's K is negative or no neighbour can be entered, else 1.
+    // Model 21: each layer grows on its own.
+    int iterateDensity_Nocompetition_Fast(const int& layer, const TModelParameters& parameters);
+    // Model 22: the flags are accepted for the callers' sake (both false is the
+    // only use); it computes what model 23 computes.
+    int iterateDensity_competition_density_dependant_Fast(const int& layer, const bool& stochastic,
+                                                          const bool& binomialSplit,
+                                                          const TModelParameters& parameters);
+    // Model 23: each layer's growth is limited by both layers.
+    int iterateDensity_competition_density_independant_Fast(const int& layer,
+                                                            const TModelParameters& parameters);
+
     bool visited = false;
     unsigned int worldRows = 0;
     unsigned int worldColumns = 0;

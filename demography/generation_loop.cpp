@@ -60,6 +60,41 @@ void iterateLayer(const std::vector<cell*>& landCells, StateDB& history, TSettin
     }
 }
 
+// One layer of one generation under a two-layer model (21, 22, 23): a cell is
+// processed when either of its layers holds individuals, the others record
+// that this layer sent nobody. The rates, the second layer's included, are
+// read when the first cell needs them.
+template <class ApplyModel>
+void iterateLayerOfTwo(const std::vector<cell*>& landCells, StateDB& history, TSettings& settings,
+                       int layer, int generation, TModelParameters& parameters,
+                       bool& parametersRead, ApplyModel applyModel) {
+    for (cell* land : landCells) {
+        if (land->states[0]._N_POP > 0 || land->states[1]._N_POP > 0) {
+            if (!parametersRead) {
+                parameters = readModelParameters(settings, true);
+                parametersRead = true;
+            }
+            applyModel(*land, layer, parameters);
+        } else {
+            history.setMigrationRArrive(generation, land, layer, 0, 0, 0, 0);
+        }
+    }
+}
+
+// Models 21 to 23 grow and exchange the two populations of every cell: a run
+// with one population cannot use them.
+void requireTwoLayersFor(int model, const TSettings& settings) {
+    if (model < 21 || model > 23 || NbDemePerCell == 2) return;
+    throw TException(my_string(
+        ("The demographic model " + std::to_string(model) +
+         " (ChosenDemographicModel) is a two-population model, but the settings file '" +
+         std::string(settings.fileName.c_str()) +
+         "' asks for one population (DoublePopulationMode is not 1). Set "
+         "DoublePopulationMode=1 for two populations (ChosenDemographicModel 4, 5 and 6 then "
+         "select models 21, 22 and 23), or choose model 1, 2 or 3.")
+            .c_str()));
+}
+
 // The simulation writes generations 0..EndTime into the history built for them.
 void requireHistoryFor(const StateDB* history, int endTime) {
     if (history == nullptr || !history->allocated() || cell::_States != history) {
@@ -74,6 +109,9 @@ void requireHistoryFor(const StateDB* history, int endTime) {
 }  // namespace
 
 int World::SimulateWorld() {
+    if (Settings.parameterExists("ChosenDemographicModel")) {
+        requireTwoLayersFor(Settings.getIntParameter("ChosenDemographicModel", true), Settings);
+    }
     ResetConversionTablePositions();
     io.populations.resetLaunchPosition();
     if (!ReadInitialDensityDataset_Multideme()) return 0;
@@ -92,10 +130,10 @@ int World::SimulateWorld() {
     const MigrationRatesOfTheRun bairdRates(UsingBairdLattice);
     cell::_Current_time = 0;
 
-    if (Settings.lgmVegetation) {
-        // The world build refuses this mode; it must not run half-implemented.
-        internalError("the glacial-vegetation mode reached the generation loop");
-    }
+    // Glacial-vegetation mode: K and F follow the climate from the start.
+    const bool followsClimate = Settings.lgmVegetation != 0;
+    if (followsClimate) applyClimateAtSimulationStart();
+    int yearsSinceClimateUpdate = 0;
 
     const bool hasCoastalAdaptation = Settings.parameterExists("CoastAdaptationDuration");
     int coastalAdaptationYears = 0;
@@ -106,6 +144,7 @@ int World::SimulateWorld() {
         const int generation = ++cell::_Current_time;
         cell::_Current_RealBP_time += generationTime;
 
+        if (followsClimate) applyClimateAndSeaLevelStep(yearsSinceClimateUpdate, generationTime);
         if (!ApplyConversionTableChanges(generation)) return 0;
 
         if (hasCoastalAdaptation && !adaptationRelaxed) {
@@ -158,13 +197,27 @@ int World::IterateCells() {
                 break;
             }
             case 21:
+                requireTwoLayersFor(model, Settings);
+                iterateLayerOfTwo(landCells, database, Settings, layer, generation, parameters,
+                                  parametersRead, [](cell& c, int i, const TModelParameters& p) {
+                                      c.iterateDensity_Nocompetition_Fast(i, p);
+                                  });
+                break;
             case 22:
+                requireTwoLayersFor(model, Settings);
+                iterateLayerOfTwo(landCells, database, Settings, layer, generation, parameters,
+                                  parametersRead, [](cell& c, int i, const TModelParameters& p) {
+                                      c.iterateDensity_competition_density_dependant_Fast(
+                                          i, false, false, p);
+                                  });
+                break;
             case 23:
-                throw TException(
-                    my_string(("The two-layer demographic model " + std::to_string(model) +
-                               " (ChosenDemographicModel) is not available yet in this version "
-                               "of vastrid2.")
-                                  .c_str()));
+                requireTwoLayersFor(model, Settings);
+                iterateLayerOfTwo(landCells, database, Settings, layer, generation, parameters,
+                                  parametersRead, [](cell& c, int i, const TModelParameters& p) {
+                                      c.iterateDensity_competition_density_independant_Fast(i, p);
+                                  });
+                break;
             default:
                 AOS << " Problems with the choice of the demographic model in World::IterateCells()"
                     << " --> model " << model << " unknown!" << std::endl;

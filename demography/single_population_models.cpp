@@ -11,82 +11,24 @@
 
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
-#include "app/settings.h"
-#include "demography/baird_lattice.h"
 #include "demography/cell.h"
 #include "demography/model_parameters.h"
+#include "demography/model_steps.h"
 #include "random/distributions.h"
-
-TModelParameters readModelParameters(TSettings& settings) {
-    TModelParameters parameters;
-    parameters.migrationRate =
-        static_cast<float>(settings.getdoubleParameter("MigrationRate", true));
-    parameters.growthRate = static_cast<float>(settings.getdoubleParameter("GrowthRate", true));
-    if (UsingBairdLattice) parameters.migrationRate = bairdMigrationRate(cell::_Current_time);
-    return parameters;
-}
 
 namespace {
 
-// Counts come from truncating floats. Values beyond the int range (absurd rates
-// or capacities) saturate, a NaN counts as 0; the limit leaves room for the one
-// extra migrant a direction accumulator may add.
-constexpr int kCountLimit = std::numeric_limits<int>::max() - 1;
-
-inline int truncateToCount(double value) {
-    if (value > -kCountLimit && value < kCountLimit) return static_cast<int>(value);
-    if (value >= kCountLimit) return kCountLimit;
-    if (value <= -kCountLimit) return -kCountLimit;
-    return 0;  // NaN
-}
-
-inline int saturateToInt(int64_t value) {
-    if (value > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    if (value < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-    return static_cast<int>(value);
-}
-
-// Directions in the order every per-direction step follows.
-enum Direction { kNorth = 0, kWest = 1, kSouth = 2, kEast = 3 };
-
-struct OpenNeighbours {
-    cell* target[4];  // null when the direction cannot be entered
-    float p[4];       // share of the emigrants, 0 when closed
-    int count;
-};
-
-// A neighbour can be entered when it has room (K > 0) and a friction strictly
-// between 0 and 1; model 1 also requires it to be adapted.
-inline bool canEnter(const cell* neighbour, int layer, bool requireAdapted) {
-    if (neighbour == nullptr) return false;
-    const State& s = neighbour->states[layer];
-    return s.K > 0 && s.F > 0.0f && s.F < 1.0f && (!requireAdapted || neighbour->adapted);
-}
-
-// p_d = 1 / (F_d * S) with S the float sum of 1 / F_d, summed north, west, south, east.
-inline OpenNeighbours findOpenNeighbours(const cell& c, int layer, bool requireAdapted) {
-    cell* const around[4] = {c.north, c.west, c.south, c.east};
-    OpenNeighbours open;
-    open.count = 0;
-    float sumOfWeights = 0.0f;
-    for (int d = 0; d < 4; ++d) {
-        if (canEnter(around[d], layer, requireAdapted)) {
-            open.target[d] = around[d];
-            sumOfWeights += 1.0f / around[d]->states[layer].F;
-            ++open.count;
-        } else {
-            open.target[d] = nullptr;
-        }
-    }
-    for (int d = 0; d < 4; ++d) {
-        open.p[d] = open.target[d] != nullptr
-                        ? 1.0f / (open.target[d]->states[layer].F * sumOfWeights)
-                        : 0.0f;
-    }
-    return open;
-}
+using model_steps::findOpenNeighbours;
+using model_steps::kCountLimit;
+using model_steps::kEast;
+using model_steps::kNorth;
+using model_steps::kSouth;
+using model_steps::kWest;
+using model_steps::OpenNeighbours;
+using model_steps::recordMigrants;
+using model_steps::recordNoMigrants;
+using model_steps::truncateToCount;
 
 // Logistic growth of x = N + remainder toward K (K >= 1):
 // B = ((1 + r) x) / ((r / K) x + 1), with the products and r / K in float and
@@ -108,26 +50,6 @@ inline int growthStep(State& s, float growthRate) {
     }
     s.growthRemainder = 0.0f;
     return truncateToCount(grown);
-}
-
-// Moves the counts (indexed by Direction) into the balances and writes them to
-// the history.
-inline void recordMigrants(cell& c, int layer, const OpenNeighbours& open, const int (&counts)[4]) {
-    const int64_t total =
-        static_cast<int64_t>(counts[kNorth]) + counts[kWest] + counts[kSouth] + counts[kEast];
-    State& s = c.states[layer];
-    s.BilanMigr = saturateToInt(s.BilanMigr - total);
-    for (int d = 0; d < 4; ++d) {
-        if (open.target[d] == nullptr) continue;
-        int& balance = open.target[d]->states[layer].BilanMigr;
-        balance = saturateToInt(static_cast<int64_t>(balance) + counts[d]);
-    }
-    cell::_States->setMigrationRArrive(cell::_Current_time, &c, layer, counts[kNorth],
-                                       counts[kSouth], counts[kEast], counts[kWest]);
-}
-
-inline void recordNoMigrants(cell& c, int layer) {
-    cell::_States->setMigrationRArrive(cell::_Current_time, &c, layer, 0, 0, 0, 0);
 }
 
 }  // namespace
@@ -159,20 +81,7 @@ int cell::iterateDensity_BaseModel_MigrMax_fast(int layer, const TModelParameter
         const float whole = std::floor(share);
         counts[d] = truncateToCount(whole);
         const float fraction = share - whole;  // share - count, also when the count saturates
-        switch (d) {
-            case kNorth:
-                s.updateFractionalMigr_N(counts[d], fraction);
-                break;
-            case kWest:
-                s.updateFractionalMigr_W(counts[d], fraction);
-                break;
-            case kSouth:
-                s.updateFractionalMigr_S(counts[d], fraction);
-                break;
-            default:
-                s.updateFractionalMigr_E(counts[d], fraction);
-                break;
-        }
+        model_steps::accumulateTowards(s, d, counts[d], fraction);
     }
     recordMigrants(*this, layer, open, counts);
     return 1;

@@ -28,6 +28,12 @@ void State::updateFractionalMigr_E(int& count, const float& fraction) {
     accumulate(remainderE, count, fraction);
 }
 
+void State::updateFractionalMigrIntedeme(const float& fraction12, int& count12,
+                                         const float& fraction21, int& count21) {
+    accumulate(interdemeRemainder1, count12, fraction12);
+    accumulate(interdemeRemainder2, count21, fraction21);
+}
+
 int State::add_BilanMigr_to_N(cell* owner) {
     _N_POP += BilanMigr;
     BilanMigr = 0;

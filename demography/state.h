@@ -14,6 +14,11 @@ public:
     void updateFractionalMigr_W(int& count, const float& fraction);
     void updateFractionalMigr_S(int& count, const float& fraction);
     void updateFractionalMigr_E(int& count, const float& fraction);
+    // The same for the migrants between the two layers of a cell (kept in the
+    // layer-0 State): fraction12 goes to interdemeRemainder1 (P1 to P2),
+    // fraction21 to interdemeRemainder2 (P2 to P1).
+    void updateFractionalMigrIntedeme(const float& fraction12, int& count12,
+                                      const float& fraction21, int& count21);
 
     // End of the generation: N += BilanMigr, BilanMigr = 0. A negative N is logged
     // and set to 0 (returns 0); otherwise returns the new N.

@@ -192,16 +192,28 @@ TEST_F(GenerationLoopTest, UnknownModelStopsTheSimulationAtItsFirstGeneration) {
     EXPECT_EQ(storedN(3, 3, 0), 100);
 }
 
+// A one-layer settings file that names a two-layer model is refused before
+// the simulation starts.
 TEST_F(GenerationLoopTest, TwoLayerModelsAreRefusedClearly) {
     population("1\nS 100 3.5 3.5 0 0 0 0 0 0\n");
-    ASSERT_EQ(build("block_3x3.asc", "ChosenDemographicModel=22\n"), 1);
-    try {
-        world->SimulateWorld();
-        FAIL() << "model 22 ran";
-    } catch (const TException& e) {
-        EXPECT_STREQ(e.message().c_str(),
-                     "The two-layer demographic model 22 (ChosenDemographicModel) is not "
-                     "available yet in this version of vastrid2.");
+    for (const char* model : {"21", "22", "23"}) {
+        ASSERT_EQ(build("block_3x3.asc", std::string("ChosenDemographicModel=") + model + "\n"),
+                  1);
+        try {
+            world->SimulateWorld();
+            FAIL() << "model " << model << " ran";
+        } catch (const TException& e) {
+            EXPECT_EQ(std::string(e.message().c_str()),
+                      std::string("The demographic model ") + model +
+                          " (ChosenDemographicModel) is a two-population model, but the "
+                          "settings file '" +
+                          dir.file("settings.txt") +
+                          "' asks for one population (DoublePopulationMode is not 1). Set "
+                          "DoublePopulationMode=1 for two populations (ChosenDemographicModel 4, "
+                          "5 and 6 then select models 21, 22 and 23), or choose model 1, 2 or 3.");
+        }
+        EXPECT_EQ(countOf(log(), "The number of population source is"), 0) << "nothing read";
+        EXPECT_EQ(storedN(3, 3, 0), 0);
     }
 }
 

@@ -121,19 +121,23 @@ INSTANTIATE_TEST_SUITE_P(
                       "  line 2 of the arrival-cell file 'off_land.col'", "off_land_output.txt"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
-TEST(DemographyRunTest, TwoLayerModelsAreNotAvailableYet) {
+// A one-layer settings file that names a two-layer model directly is refused
+// when the simulation starts.
+TEST(DemographyRunTest, TwoLayerModelWithOneLayerIsRefused) {
     ScratchDir dir;
     copyFolder(kTinyRun, dir);
     dir.write("settings.txt", test_support::readFile(kTinyRun + "/settings.txt") +
-                                  "DoublePopulationMode=1\nVeg2K_P2_File=veg2k_list.txt\n"
-                                  "ChosenDemographicModel=5\n");
+                                  "ChosenDemographicModel=22\n");
     const RunResult run = test_support::runProgram(dir.path(), {"settings.txt"});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_TRUE(contains(run.console,
-                         "\nFATAL ERROR: The two-layer demographic model 22 "
-                         "(ChosenDemographicModel) is not available yet in this version of "
-                         "vastrid2.\n"))
+                         "\nFATAL ERROR: The demographic model 22 (ChosenDemographicModel) is a "
+                         "two-population model, but the settings file 'settings.txt' asks for "
+                         "one population (DoublePopulationMode is not 1). Set "
+                         "DoublePopulationMode=1 for two populations (ChosenDemographicModel 4, 5 "
+                         "and 6 then select models 21, 22 and 23), or choose model 1, 2 or 3.\n"))
         << run.console;
+    EXPECT_FALSE(contains(dir.read("vastrid2.log"), "The number of population source is"));
 }
 
 // Model 3 draws random numbers: the same RandomSeed repeats the run exactly.
