@@ -85,6 +85,12 @@ bool TGridHeader::readGridHeader(std::ifstream& in, bool first, const my_string&
         } else if (!std::isfinite(xllcorner) || !std::isfinite(yllcorner)) {
             problem << "the lower left corner must be finite, found (" << xllcorner << ", "
                     << yllcorner << ")";
+        } else if (!std::isfinite(xllcorner + ncols * cellsize) ||
+                   !std::isfinite(yllcorner + nrows * cellsize)) {
+            // The cell of a point is found from its distance to the corners.
+            problem << "the upper right corner must be finite, found ("
+                    << xllcorner + ncols * cellsize << ", " << yllcorner + nrows * cellsize
+                    << ")";
         } else if (static_cast<int64_t>(nrows) * ncols > kMaxCells) {
             problem << "nrows x ncols = " << static_cast<int64_t>(nrows) * ncols
                     << " cells, more than the " << kMaxCells << " cells a world can hold";

@@ -217,7 +217,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"TooManyCells",
                     "ncols 100000\nnrows 100000\nxllcorner 1\nyllcorner 1\ncellsize 1\nNODATA 0\n",
                     "is refused: nrows x ncols = 10000000000 cells, more than the 2147483647 "
-                    "cells a world can hold"}),
+                    "cells a world can hold"},
+        // Found by fuzzing: the cell of a point near such a corner overflowed an int.
+        RefusedCase{"CornerBeyondDoubles",
+                    "ncols 3\nnrows 4\nxllcorner 1e308\nyllcorner 1\ncellsize 1e308\nNODATA 0\n",
+                    "is refused: the upper right corner must be finite, found (inf, inf)"}),
     caseName);
 
 TEST(GridHeaderTest, AFailedStreamIsRejectedSilently) {
