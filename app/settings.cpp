@@ -1,12 +1,32 @@
 #include "app/settings.h"
 
+#include <cmath>
+#include <cstring>
 #include <fstream>
+#include <iostream>
 
 #include "foundations/exception.h"
+#include "foundations/log.h"
 
 int NbDemePerCell = 1;
 int previousNbDemePerCell = 1;
 bool UsingBairdLattice = false;
+
+my_string windowsLineEndNote(const my_string& fileName) {
+    const char* name = fileName.c_str();
+    const size_t length = std::strlen(name);
+    if (length == 0 || name[length - 1] != '\r') return my_string();
+    return my_string(
+        "  (the name ends with a carriage return: the settings file has Windows line ends; "
+        "convert it with dos2unix or sed -i 's/\\r$//')");
+}
+
+void reportWindowsLineEndInName(const my_string& fileName) {
+    const my_string note = windowsLineEndNote(fileName);
+    if (note.empty()) return;
+    AOS << note << std::endl;
+    std::cout << note << std::endl;
+}
 
 void TSettings::storeLine(my_string line) {
     // Everything after a '#' is a comment, even inside a value.
@@ -56,7 +76,15 @@ int TSettings::getIntParameter(my_string key, bool required) {
 }
 
 double TSettings::getdoubleParameter(my_string key, bool required) {
-    if (const my_string* value = find(key)) return value->toDouble();
+    if (const my_string* value = find(key)) {
+        const double number = value->toDouble();
+        // A rate or factor of nan or inf would only run on into a wrong result.
+        if (!std::isfinite(number)) {
+            throw TException(my_string("The value '") + *value + "' of the parameter '" + key +
+                             "' in the settings file '" + fileName + "' is not a finite number.");
+        }
+        return number;
+    }
     if (required) raiseMissing(key);
     return 0.0;
 }

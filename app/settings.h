@@ -16,6 +16,13 @@ extern int previousNbDemePerCell;
 // Baird-lattice migration rates switched on by AllowBairdEfficientLattice = 1.
 extern bool UsingBairdLattice;
 
+// Values keep the carriage return of a line with Windows line ends, so a file
+// they name cannot be opened. For such a name, the line that explains it (to
+// follow the message about the file); the empty text for any other name.
+my_string windowsLineEndNote(const my_string& fileName);
+// Writes that line, when there is one, to the log and the console.
+void reportWindowsLineEndInName(const my_string& fileName);
+
 class TSettings {
 public:
     TSettings() = default;

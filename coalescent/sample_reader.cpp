@@ -48,6 +48,7 @@ int TDemeCollection::readCoalSimParams() {
     if (!in.is_open()) {
         AOS << "\nthe .sam file has not been read\n";
         reportWhere(kSamFileRole, fileName, 0, "the file cannot be opened");
+        reportWindowsLineEndInName(my_string(fileName.c_str()));
         return 0;
     }
     std::string line;
@@ -77,11 +78,13 @@ int TDemeCollection::readCoalSimParams() {
                             std::to_string(numSamples) + " samples");
             return 0;
         }
-        if (!parseSampleLine(line, sample) || sample.size < 0) {
+        // A name of 10000 characters or more would become an empty text.
+        if (!parseSampleLine(line, sample) || sample.size < 0 ||
+            sample.name.size() >= static_cast<size_t>(my_string::kMaxLength)) {
             AOS << "\nthe .sam file has not been read\n";
             reportWhere(kSamFileRole, fileName, lineNumber,
-                        "a sample line needs a name, a size (0 or more), a layer, a latitude "
-                        "and a longitude (\"" +
+                        "a sample line needs a name (under 10000 characters), a size (0 or "
+                        "more), a layer, a latitude and a longitude (\"" +
                             line + "\")");
             return 0;
         }
