@@ -3,13 +3,16 @@
 
 #include "coalescent/deme_collection.h"
 
+#include <cstdint>
 #include <new>
+#include <sstream>
 
 #include "app/settings.h"
 #include "app/world.h"
 #include "demography/cell.h"
 #include "foundations/exception.h"
 #include "foundations/log.h"
+#include "foundations/memory_size.h"
 
 namespace {
 constexpr TDemeSlot kEmptySlot{-1, -1};
@@ -65,17 +68,27 @@ void TDemeCollection::createDemesFromWorld() {
     historyDatabase = owner->history;
     const int64_t cells = static_cast<int64_t>(owner->grid.nrows) * owner->grid.ncols;
     const int64_t capacity = cells * layersPerCell_;
+    const uint64_t bytes = memory_size::product(
+        static_cast<uint64_t>(capacity), sizeof(TDeme*) + 2 * sizeof(TDemeSlot));
     numDemes = 0;
     numNewDemes = 0;
     try {
-        if (capacity > INT32_MAX) throw std::bad_alloc();
+        if (capacity > INT32_MAX || !memory_size::fitsThisMachine(bytes)) throw std::bad_alloc();
         demeCapacity = static_cast<int32_t>(capacity);
         demeGrid.assign(static_cast<size_t>(capacity), nullptr);
         demeList.assign(static_cast<size_t>(capacity), kEmptySlot);
         newDemeList.assign(static_cast<size_t>(capacity), kEmptySlot);
     } catch (const std::bad_alloc&) {
+        std::vector<TDeme*>().swap(demeGrid);
+        std::vector<TDemeSlot>().swap(demeList);
+        std::vector<TDemeSlot>().swap(newDemeList);
+        demeCapacity = 0;
         AOS << "TDemeCollection::createDemesFromWorld(): not enough memory" << std::endl;
-        throw TOutOfMemory("TDemeCollection::createDemesFromWorld(): not enough memory");
+        std::ostringstream text;
+        text << "TDemeCollection::createDemesFromWorld(): not enough memory for the " << capacity
+             << " demes of " << cells << " cells x " << layersPerCell_ << " layers ("
+             << memory_size::describe(bytes) << ")";
+        throw TOutOfMemory(text.str().c_str());
     }
 }
 
@@ -85,7 +98,15 @@ void TDemeCollection::addDeme(::cell* sampleCell, const my_string& name, const i
         demeGrid[static_cast<size_t>(sampleCell->dbIndex) * static_cast<size_t>(layersPerCell_) +
                  static_cast<size_t>(layer)];
     if (slot != nullptr) {
-        slot->sampleSize += sampleSize;
+        const int64_t merged = static_cast<int64_t>(slot->sampleSize) + sampleSize;
+        if (merged > INT32_MAX) {
+            std::ostringstream text;
+            text << "The samples of the cell at row " << sampleCell->row << ", column "
+                 << sampleCell->column << ", layer " << layer << " add up to " << merged
+                 << " genes; a genealogy cannot hold more than " << INT32_MAX << ".";
+            throw TOutOfMemory(text.str().c_str());
+        }
+        slot->sampleSize = static_cast<int>(merged);
         ++slot->numMergedSamples;
     } else {
         TDeme* deme = new TDeme();
@@ -132,17 +153,28 @@ void TDemeCollection::createInitialDemeList() {
 }
 
 int TDemeCollection::createLineages() {
-    taxa = 0;
-    for (int p = 0; p < numDemes; ++p) taxa += activeDeme(p)->sampleSize;
-    if (taxa == 0) {
+    // Summed in 64 bits: the samples of many demes may exceed what an int counts.
+    int64_t tips = 0;
+    for (int p = 0; p < numDemes; ++p) tips += activeDeme(p)->sampleSize;
+    if (tips == 0) {
+        taxa = 0;
         AOS << "TDemeCollection::createlineages() : Tree is empty "
             << "\n";
         return 0;
     }
-    if (!tree.allocate_tree(taxa)) {
-        AOS << "TDemeCollection::createlineages() : unable to allocate the " << taxa
+    // A genealogy of n tips holds 2n - 1 nodes.
+    const uint64_t nodeBytes =
+        memory_size::product(2 * static_cast<uint64_t>(tips) - 1, sizeof(TNode));
+    const bool countable = tips <= INT32_MAX && memory_size::fitsThisMachine(nodeBytes);
+    taxa = countable ? static_cast<int>(tips) : 0;
+    if (!countable || !tree.allocate_tree(taxa)) {
+        AOS << "TDemeCollection::createlineages() : unable to allocate the " << tips
             << " tips of the tree" << std::endl;
-        return 0;
+        std::ostringstream text;
+        text << "The genealogy of the " << tips << " sampled genes needs at least "
+             << memory_size::describe(nodeBytes) << " (" << 2 * tips - 1 << " nodes of "
+             << sizeof(TNode) << " bytes); that memory cannot be had. Sample fewer genes.";
+        throw TOutOfMemory(text.str().c_str());
     }
     TNode* leaf = tree.nodes.first();
     for (int p = 0; p < numDemes; ++p) {
@@ -243,12 +275,23 @@ void TDemeCollection::AddNewDeme() {
 }
 
 void TDemeCollection::createMRCALocations(const int& n) {
+    createMRCALocations(static_cast<int64_t>(n));
+}
+
+void TDemeCollection::createMRCALocations(int64_t n) {
+    const uint64_t count = n > 0 ? static_cast<uint64_t>(n) : 0;
+    const uint64_t bytes = memory_size::product(count, sizeof(int32_t));
     try {
-        MRCALocations.assign(n > 0 ? static_cast<size_t>(n) : 0, 0);
+        if (count > INT32_MAX || !memory_size::fitsThisMachine(bytes)) throw std::bad_alloc();
+        MRCALocations.assign(static_cast<size_t>(count), 0);
     } catch (const std::bad_alloc&) {
+        std::vector<int32_t>().swap(MRCALocations);
         AOS << "TDemeCollection::createMRCALocations() : Memory allocation problem. Exiting "
                "program"
             << std::endl;
-        throw TOutOfMemory("TDemeCollection::createMRCALocations() : Memory allocation problem.");
+        std::ostringstream text;
+        text << "TDemeCollection::createMRCALocations() : Memory allocation problem: " << count
+             << " chromosome locations (" << memory_size::describe(bytes) << ").";
+        throw TOutOfMemory(text.str().c_str());
     }
 }

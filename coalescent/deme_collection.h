@@ -106,6 +106,9 @@ class TDemeCollection {
     void buildTreeContinuousTime(int64_t& g, int64_t& s, int& numLineages, const int& demeSize,
                                  TDeme* deme);
     void createMRCALocations(const int& n);
+    // The same for a count computed in 64 bits (chromosomes x simulations):
+    // more than fits is refused as exhausted memory, with the size.
+    void createMRCALocations(int64_t n);
 
     // --- Defined by the mutation pass (genetree/mutation_pass.cpp,
     //     genetree/haplotype_lines.cpp) -----------------------------------------

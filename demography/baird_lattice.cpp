@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <new>
 #include <sstream>
 
 #include "app/settings.h"
 #include "demography/cell.h"
 #include "foundations/exception.h"
+#include "foundations/memory_size.h"
 
 namespace {
 
@@ -114,11 +116,14 @@ void cell::Init_m_vector() {
     delete_m_vector();
     builtRates = nullptr;
     builtRateCount = 0;
-    float* rates = new (std::nothrow) float[generations + 1];
+    const uint64_t bytes = memory_size::product(uint64_t{generations} + 1, sizeof(float));
+    float* rates =
+        memory_size::fitsThisMachine(bytes) ? new (std::nothrow) float[generations + 1] : nullptr;
     if (rates == nullptr) {
         std::ostringstream text;
-        text << "Cannot allocate the Baird-lattice migration rates of " << generations + 1
-             << " generations (EndTime = " << endTime << ").";
+        text << "Cannot allocate the Baird-lattice migration rates of " << uint64_t{generations} + 1
+             << " generations (" << memory_size::describe(bytes) << ", EndTime = " << endTime
+             << ").";
         throw TOutOfMemory(text.str().c_str());
     }
     rates[0] = -999.0f;

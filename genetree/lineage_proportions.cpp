@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <new>
+#include <sstream>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "coalescent/deme_collection.h"
 #include "foundations/exception.h"
 #include "foundations/log.h"
+#include "foundations/memory_size.h"
 #include "genetree/founder_sources.h"
 #include "genetree/tree.h"
 #include "landscape/population_source.h"
@@ -210,13 +212,12 @@ void TDemeCollection::creatPropLineagesMatrix(const int& numSims, const int& sam
     const uint64_t rows = numSims > 0 ? static_cast<uint64_t>(numSims) : 0;
     const uint64_t chromosomes = numIndepLoci > 0 ? static_cast<uint64_t>(numIndepLoci) : 0;
     const uint64_t tables = (sampledDemes > 0 ? static_cast<uint64_t>(sampledDemes) : 0) + 1;
+    // Sizes are checked before anything is asked of the allocator.
+    const uint64_t perTable = memory_size::product(rows, chromosomes);
+    const uint64_t bytes =
+        memory_size::product(memory_size::product(perTable, tables), sizeof(float));
     try {
-        // Products are checked before anything is asked of the allocator.
-        const uint64_t limit = std::min<uint64_t>(
-            std::numeric_limits<size_t>::max() / sizeof(float), std::vector<float>().max_size());
-        if (chromosomes != 0 && rows > limit / chromosomes) throw std::bad_alloc();
-        const uint64_t perTable = rows * chromosomes;
-        if (perTable != 0 && tables > limit / perTable) throw std::bad_alloc();
+        if (!memory_size::fitsThisMachine(bytes)) throw std::bad_alloc();
         propLineagesTables.assign(
             static_cast<size_t>(tables),
             std::vector<float>(static_cast<size_t>(perTable), kUnsetProportion));
@@ -225,8 +226,11 @@ void TDemeCollection::creatPropLineagesMatrix(const int& numSims, const int& sam
         AOS << "TDemeCollection::creatPropLineagesMatrix() : Memory allocation problem. Exiting "
                "program"
             << std::endl;
-        throw TOutOfMemory(
-            "TDemeCollection::creatPropLineagesMatrix() : Memory allocation problem.");
+        std::ostringstream text;
+        text << "TDemeCollection::creatPropLineagesMatrix() : Memory allocation problem: " << tables
+             << " tables of " << rows << " simulations x " << chromosomes << " chromosomes ("
+             << memory_size::describe(bytes) << ").";
+        throw TOutOfMemory(text.str().c_str());
     }
 }
 

@@ -132,4 +132,19 @@ TEST_F(BairdTest, MissingEndTimeIsTheUsualFatalError) {
     }
 }
 
+// 4 GB of rates do not fit a 32-bit address space: refused with the size.
+TEST_F(BairdTest, A32BitBuildRefusesRatesBeyondItsAddressSpace) {
+    if (sizeof(void*) >= 8) GTEST_SKIP() << "32-bit builds only";
+    settings["EndTime"] = "999999999";
+    try {
+        cell::Init_m_vector();
+        FAIL() << "accepted";
+    } catch (const TOutOfMemory& e) {
+        EXPECT_EQ(std::string(e.message().c_str()),
+                  "Cannot allocate the Baird-lattice migration rates of 1000000000 generations "
+                  "(3.73 GiB, EndTime = 999999999).");
+    }
+    EXPECT_EQ(cell::_m_array, nullptr);
+}
+
 }  // namespace
