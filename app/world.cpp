@@ -1,6 +1,8 @@
 #include "app/world.h"
 
+#include <cstdint>
 #include <iostream>
+#include <sstream>
 
 #include "demography/cell.h"
 #include "demography/expansion_maps.h"
@@ -42,15 +44,28 @@ int World::BuildWorld() {
                 << vegetationName << "']" << std::endl;
             std::cout << "\nERROR: unable to open the present vegetation file '" << vegetationName
                       << "'" << std::endl;
+            reportWindowsLineEndInName(vegetationName);
             return 0;
         }
         if (!Settings.worldGridHeader.readGridHeader(vegetation, true, vegetationName)) return 0;
     }
 
-    my_string realBP;
-    realBP = -(Settings.getIntParameter("GenerationTime", true) *
-               Settings.getIntParameter("EndTime", true));
-    Settings["RealBPTime"] = realBP;
+    {
+        // The dates of the run go from -(GenerationTime x EndTime) years to 0, in 32 bits.
+        const int64_t generationTime = Settings.getIntParameter("GenerationTime", true);
+        const int64_t endTime = Settings.getIntParameter("EndTime", true);
+        const int64_t span = generationTime * endTime;
+        if (span > INT32_MAX || span < -INT32_MAX) {
+            std::ostringstream text;
+            text << "GenerationTime = " << generationTime << " and EndTime = " << endTime
+                 << " in the settings file '" << Settings.fileName << "' make a run of " << span
+                 << " years; it must not pass " << INT32_MAX << " years.";
+            throw TException(my_string(text.str().c_str()));
+        }
+        my_string realBP;
+        realBP = static_cast<int>(-span);
+        Settings["RealBPTime"] = realBP;
+    }
 
     nrows = Settings.worldGridHeader.nrows;
     ncols = Settings.worldGridHeader.ncols;

@@ -5,14 +5,20 @@
 // summed over every branch, per second of tree building.
 //
 //   cmake --build build --target genealogy_bench
-//   build/bench/genealogy_bench [EXAMPLE_FOLDER] [--genealogies N]
+//   build/bench/genealogy_bench [EXAMPLE_FOLDER] [--genealogies N] [--genes-per-sample G]
 //
 // EXAMPLE_FOLDER defaults to examples/europe_15min next to the source tree.
+//
+// In a build configured with -DVASTRID2_COUNT_RANDOM_DRAWS=ON the draws of the
+// main stream are counted: each case then also times as many ran3 draws (from
+// a copy of the stream state, restored afterwards) and prints the ratio of the
+// tree-building time to that draw floor.
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,7 +39,27 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kSamples = 10;
-constexpr int kGenesPerSample = 20;
+int genesPerSample = 20;
+
+// Seconds taken by `draws` ran3 draws; the stream is left as it was.
+double drawFloorSeconds(uint64_t draws) {
+    const ran3_detail::MainStream saved = ran3_detail::mainStream;
+#ifdef VASTRID2_COUNT_RANDOM_DRAWS
+    const uint64_t savedCount = ran3_detail::drawCount;
+#endif
+    int64_t idum = 1;
+    double sum = 0.0;
+    const auto start = std::chrono::steady_clock::now();
+    for (uint64_t i = 0; i < draws; ++i) sum += ran3(&idum);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    asm volatile("" : : "x"(sum));
+    ran3_detail::mainStream = saved;
+#ifdef VASTRID2_COUNT_RANDOM_DRAWS
+    ran3_detail::drawCount = savedCount;
+#endif
+    return seconds;
+}
 
 struct GeneticCase {
     const char* name;
@@ -60,7 +86,7 @@ bool writeSamples(World& world, const fs::path& file) {
     const int endTime = world.Settings.getIntParameter("EndTime", true);
     std::vector<cell*> candidates;
     for (cell* c : world.grid.landCells) {
-        if (c->aboveSea && c->getN(endTime, 0) >= kGenesPerSample) candidates.push_back(c);
+        if (c->aboveSea && c->getN(endTime, 0) >= genesPerSample) candidates.push_back(c);
     }
     if (static_cast<int>(candidates.size()) < kSamples) return false;
     const TGridHeader& h = world.Settings.worldGridHeader;
@@ -70,7 +96,7 @@ bool writeSamples(World& world, const fs::path& file) {
         const cell* c = candidates[candidates.size() * static_cast<size_t>(i) / kSamples];
         const double x = h.xllcorner + (c->column + 0.5) * h.cellsize;
         const double y = h.yllcorner + (h.nrows - 1 - c->row + 0.5) * h.cellsize;
-        out << "sample" << i + 1 << " " << kGenesPerSample << " 0 " << std::setprecision(10) << y
+        out << "sample" << i + 1 << " " << genesPerSample << " 0 " << std::setprecision(10) << y
             << " " << x << "\n";
     }
     return true;
@@ -85,6 +111,8 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--genealogies" && i + 1 < argc) {
             genealogies = std::atoi(argv[++i]);
+        } else if (arg == "--genes-per-sample" && i + 1 < argc) {
+            genesPerSample = std::atoi(argv[++i]);
         } else {
             example = arg;
         }
@@ -115,11 +143,12 @@ int main(int argc, char** argv) {
         report << "landscape " << example.filename().string() << ": " << world.grid.landCells.size()
                << " land cells, " << endTime << " generations, forward run " << std::fixed
                << std::setprecision(1) << forwardSeconds << " s\n";
-        report << kSamples << " samples of " << kGenesPerSample << " genes, " << genealogies
+        report << kSamples << " samples of " << genesPerSample << " genes, " << genealogies
                << " genealogies per case\n\n";
         report << std::left << std::setw(34) << "case" << std::right << std::setw(12) << "seconds"
                << std::setw(18) << "lineage-gens" << std::setw(16) << "per second" << std::setw(14)
-               << "nodes/tree"
+               << "nodes/tree" << std::setw(14) << "ran3 draws" << std::setw(12) << "draws s"
+               << std::setw(12) << "time/draws"
                << "\n";
 
         const fs::path samples = scratch / "bench.sam";
@@ -162,6 +191,9 @@ int main(int argc, char** argv) {
             int64_t steps = 0;
             int64_t nodes = 0;
             int built = 0;
+#ifdef VASTRID2_COUNT_RANDOM_DRAWS
+            const uint64_t drawsBefore = ran3_detail::drawCount;
+#endif
             const auto start = std::chrono::steady_clock::now();
             for (int i = 0; i < genealogies; ++i) {
                 if (demes.buildTreeOneOriginOneLayerRecombination(i + 1)) {
@@ -172,10 +204,23 @@ int main(int argc, char** argv) {
             }
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            uint64_t draws = 0;
+#ifdef VASTRID2_COUNT_RANDOM_DRAWS
+            draws = ran3_detail::drawCount - drawsBefore;
+#endif
             report << std::left << std::setw(34) << c.name << std::right << std::setw(12)
                    << std::setprecision(3) << seconds << std::setw(18) << steps << std::setw(16)
                    << std::setprecision(0) << steps / seconds << std::setw(14)
                    << std::setprecision(1) << (built > 0 ? double(nodes) / built : 0.0);
+            if (draws > 0) {
+                double floor = drawFloorSeconds(draws);
+                for (int again = 0; again < 2; ++again)
+                    floor = std::min(floor, drawFloorSeconds(draws));
+                report << std::setw(14) << draws << std::setw(12) << std::setprecision(3) << floor
+                       << std::setw(12) << std::setprecision(1) << seconds / floor;
+            } else {
+                report << std::setw(14) << "(not counted)";
+            }
             if (built != genealogies) report << "  (" << genealogies - built << " not built)";
             report << "\n";
         }

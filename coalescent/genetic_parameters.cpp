@@ -1,6 +1,7 @@
 // The genetic parameter file: chromosomes, their linkage blocks and the
 // per-locus rates of the chromosome being simulated.
 
+#include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <new>
@@ -19,6 +20,16 @@ namespace {
 
 constexpr char kParFileRole[] = "genetic parameter file";
 constexpr char kNotRead[] = "\nthe .par file has not been read\n";
+// Most linked loci one chromosome may hold: every node of a genealogy carries
+// one value per locus, so more could never be simulated, and the sums of loci
+// stay within 32 bits.
+constexpr int kMaxLinkedLoci = 10000000;
+
+// Room for n more values at once, rather than ten at a time.
+template <class T>
+void makeRoom(MY_TArrayAsVector<T>& array, int n) {
+    if (array.count() + n > array.size()) array.Resize(array.count() + n);
+}
 
 // Capacity 11, growth step 10: the shape of every per-chromosome array.
 template <class T>
@@ -228,12 +239,38 @@ float TDemeCollection::readRecombParams(int chromosome) {
                                      std::string("the values of a ") + keywordOf(recognised) +
                                          " block cannot be read (\"" + line + "\")");
         }
+        if (loci > kMaxLinkedLoci - totalLoci) {
+            coalescent_input::refuse(kParFileRole, fileName, lineNumber,
+                                     "chromosome " + std::to_string(chromosome + 1) +
+                                         " would hold more than " +
+                                         std::to_string(kMaxLinkedLoci) + " loci (\"" + line +
+                                         "\")");
+        }
+        // Rates are probabilities per generation: a negative one has no meaning,
+        // and a mutation rate above 1 would place mutations without end.
+        if (!(recombRate >= 0.0)) {
+            coalescent_input::refuse(
+                kParFileRole, fileName, lineNumber,
+                "the recombination rate must not be negative (\"" + line + "\")");
+        }
+        if ((recognised == MICROSAT || recognised == RFLP || recognised == DNA) &&
+            !(mutationRate >= 0.0f && mutationRate <= 1.0f)) {
+            coalescent_input::refuse(kParFileRole, fileName, lineNumber,
+                                     std::string("the mutation rate of a ") +
+                                         keywordOf(recognised) +
+                                         " block must lie between 0 and 1 (\"" + line + "\")");
+        }
         if (recognised >= 0) dataType = recognised;
 
         if (chromosomeRecomb != nullptr) *chromosomeRecomb += recombRate;
         if (blockLengths != nullptr) blockLengths->Add(loci);
         blockMinFrequency.Add(minFrequency);
         blockTransitionProportion.Add(transitionProportion);
+        makeRoom(locusRecombRate, loci);
+        makeRoom(locusDataType, loci);
+        makeRoom(locusMutRate, loci);
+        makeRoom(locusRangeConstraint, loci);
+        makeRoom(locusGeometricParam, loci);
         for (int i = 0; i < loci; ++i) {
             locusRecombRate.Add(recombRate);
             locusDataType.Add(dataType);
@@ -272,7 +309,7 @@ int TDemeCollection::ComputeTotalLociLength() {
         fields >> chromosomes;
     }
     if (chromosomes < 1) return 0;
-    int total = 0;
+    int64_t total = 0;
     for (int c = 0; c < chromosomes; ++c) {
         int blocks = 0;
         bool complete = readTextLine(in, line) && readTextLine(in, line);  // header, then B
@@ -286,6 +323,11 @@ int TDemeCollection::ComputeTotalLociLength() {
             std::string word;
             int loci = 0;
             if (complete && fields >> word >> loci) total += loci;
+            if (total > INT32_MAX || total < INT32_MIN) {
+                coalescent_input::refuse(kParFileRole, fileName, 0,
+                                         "the chromosomes hold more than " +
+                                             std::to_string(INT32_MAX) + " loci in all");
+            }
         }
         numBlocks = blocks;
         if (!complete) {
@@ -296,7 +338,7 @@ int TDemeCollection::ComputeTotalLociLength() {
             break;
         }
     }
-    return total;
+    return static_cast<int>(total);
 }
 
 int World::GetNumIndepLoci() {
@@ -304,6 +346,7 @@ int World::GetNumIndepLoci() {
     std::ifstream in(fileName.c_str());
     if (!in.is_open()) {
         coalescent_input::reportWhere(kParFileRole, fileName, 0, "the file cannot be opened");
+        reportWindowsLineEndInName(my_string(fileName.c_str()));
         return 0;
     }
     std::string line;

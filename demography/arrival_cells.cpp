@@ -82,6 +82,7 @@ int World::ReadAndWriteArrivalCell() {
         reportLine(std::string("  the arrival-cell file '") + listName.c_str() +
                    "' (ArrivalCellFile) cannot be opened; '" + outputName.c_str() +
                    "' holds only its title");
+        reportWindowsLineEndInName(listName);
         return 1;
     }
 

@@ -11,9 +11,11 @@
 #include "app/world.h"
 #include "demography/cell.h"
 #include "demography/model_parameters.h"
+#include "demography/model_steps.h"
 #include "demography/state_db.h"
 #include "foundations/exception.h"
 #include "foundations/log.h"
+#include "foundations/progress_line.h"
 #include "landscape/population_source.h"
 
 namespace {
@@ -55,7 +57,7 @@ void iterateLayer(const std::vector<cell*>& landCells, StateDB& history, TSettin
             }
             applyModel(*land, layer, parameters);
         } else {
-            history.setMigrationRArrive(generation, land, layer, 0, 0, 0, 0);
+            model_steps::storeArrivals(history, generation, *land, layer, 0, 0, 0, 0);
         }
     }
 }
@@ -76,7 +78,7 @@ void iterateLayerOfTwo(const std::vector<cell*>& landCells, StateDB& history, TS
             }
             applyModel(*land, layer, parameters);
         } else {
-            history.setMigrationRArrive(generation, land, layer, 0, 0, 0, 0);
+            model_steps::storeArrivals(history, generation, *land, layer, 0, 0, 0, 0);
         }
     }
 }
@@ -139,6 +141,8 @@ int World::SimulateWorld() {
     int coastalAdaptationYears = 0;
     bool adaptationRelaxed = false;
 
+    ProgressLine progress;
+    progress.start("generation", endTime);
     while (cell::_Current_time < Settings.getIntParameter("EndTime", true)) {
         const int generationTime = Settings.getIntParameter("GenerationTime", true);
         const int generation = ++cell::_Current_time;
@@ -162,7 +166,9 @@ int World::SimulateWorld() {
             io.populations.launchPosition() < Settings.numberOfPopulationSources) {
             CheckSource(generation);
         }
+        progress.update(generation);
     }
+    progress.finish();
 
     AOS << "world simulating now over, printing report... " << std::endl;
     AOS << "end of Simulate world function\n";

@@ -90,6 +90,24 @@ inline void accumulateTowards(State& s, int direction, int& count, float fractio
     }
 }
 
+// StateDB::setMigrationRArrive, inline: called for every land cell, layer and
+// generation.
+inline void storeArrivals(StateDB& history, int t, const cell& c, int layer, int toNorth,
+                          int toSouth, int toEast, int toWest) {
+    if (c.north != nullptr) {
+        history.store(StateDB::seriesBlock(layer, kSeriesFromSouth), t, c.north->dbIndex, toNorth);
+    }
+    if (c.south != nullptr) {
+        history.store(StateDB::seriesBlock(layer, kSeriesFromNorth), t, c.south->dbIndex, toSouth);
+    }
+    if (c.east != nullptr) {
+        history.store(StateDB::seriesBlock(layer, kSeriesFromWest), t, c.east->dbIndex, toEast);
+    }
+    if (c.west != nullptr) {
+        history.store(StateDB::seriesBlock(layer, kSeriesFromEast), t, c.west->dbIndex, toWest);
+    }
+}
+
 // Moves the counts (indexed by Direction) into the balances and writes them to
 // the history.
 inline void recordMigrants(cell& c, int layer, const OpenNeighbours& open,
@@ -103,12 +121,12 @@ inline void recordMigrants(cell& c, int layer, const OpenNeighbours& open,
         int& balance = open.target[d]->states[layer].BilanMigr;
         balance = saturateToInt(static_cast<int64_t>(balance) + counts[d]);
     }
-    cell::_States->setMigrationRArrive(cell::_Current_time, &c, layer, counts[kNorth],
-                                       counts[kSouth], counts[kEast], counts[kWest]);
+    storeArrivals(*cell::_States, cell::_Current_time, c, layer, counts[kNorth], counts[kSouth],
+                  counts[kEast], counts[kWest]);
 }
 
 inline void recordNoMigrants(cell& c, int layer) {
-    cell::_States->setMigrationRArrive(cell::_Current_time, &c, layer, 0, 0, 0, 0);
+    storeArrivals(*cell::_States, cell::_Current_time, c, layer, 0, 0, 0, 0);
 }
 
 }  // namespace model_steps

@@ -1,5 +1,6 @@
 #include "demography/state_db.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "demography/cell.h"
 #include "foundations/exception.h"
 #include "foundations/log.h"
+#include "foundations/memory_size.h"
 
 namespace {
 
@@ -47,6 +49,45 @@ my_string settingsFileOf(const World* owner) {
     return owner != nullptr ? owner->Settings.fileName : my_string();
 }
 
+constexpr size_t kHugePageBytes = size_t{2} << 20;
+
+// Address sanitizer builds keep every block on the heap, where reads outside
+// it are caught; mapped memory is not watched.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUseHugePages = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kUseHugePages = false;
+#else
+constexpr bool kUseHugePages = true;
+#endif
+#else
+constexpr bool kUseHugePages = true;
+#endif
+
+// Anonymous memory (zeroed by the system) of at least `bytes`, starting on a
+// 2 MiB boundary and advised for transparent huge pages; the advice is only a
+// hint. Null when the mapping fails; mappedBytes is what to unmap.
+void* mapHugePageBlock(size_t bytes, size_t& mappedBytes) {
+    mappedBytes = 0;
+    if (bytes > std::numeric_limits<size_t>::max() - 2 * kHugePageBytes) return nullptr;
+    const size_t size = (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+    const size_t reserved = size + kHugePageBytes;
+    void* mapped =
+        mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t aligned = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+    const size_t head = aligned - start;
+    const size_t tail = reserved - head - size;
+    if (head > 0) munmap(mapped, head);
+    if (tail > 0) munmap(reinterpret_cast<void*>(aligned + size), tail);
+    void* block = reinterpret_cast<void*>(aligned);
+    madvise(block, size, MADV_HUGEPAGE);
+    mappedBytes = size;
+    return block;
+}
+
 void logCannotAllocate() {
     AOS << "ERROR{TimeStoFull::AllocateTimeStoFullMemory}: Cannot allocate memory!" << "\n";
 }
@@ -58,8 +99,23 @@ void logCannotAllocate() {
 bool HistoryBlock::allocate(size_t valueCount, bool shortMode) {
     storage_.reset();
     if (valueCount == 0) return true;  // no cells: nothing to hold
-    storage_.reset(std::calloc(valueCount, shortMode ? sizeof(int16_t) : sizeof(int32_t)));
+    const size_t valueSize = shortMode ? sizeof(int16_t) : sizeof(int32_t);
+    if (valueCount > std::numeric_limits<size_t>::max() / valueSize) return false;
+    const size_t bytes = valueCount * valueSize;
+    size_t mappedBytes = 0;
+    void* memory = kUseHugePages && bytes >= kHugePageBytes ? mapHugePageBlock(bytes, mappedBytes)
+                                                            : nullptr;
+    if (memory == nullptr) memory = std::calloc(valueCount, valueSize);
+    storage_ = std::unique_ptr<void, Release>(memory, Release(mappedBytes));
     return storage_ != nullptr;
+}
+
+void HistoryBlock::Release::operator()(void* memory) const {
+    if (mappedBytes > 0) {
+        munmap(memory, mappedBytes);
+    } else {
+        std::free(memory);
+    }
 }
 
 int TimeStoFull::AllocateTimeStoFullMemory(HistoryBlock& block, const uint64_t& valueCount,
@@ -176,7 +232,8 @@ void StateDB::allocateHistory(int endTime, bool shortMode) {
     const uint64_t valuesPerBlock = checkedProduct(numberOfCells_, generations);
     const uint64_t bytes = historyBytes(numberOfCells_, layers_, endTime, shortMode);
     const uint64_t physical = physicalMemoryBytes();
-    const bool tooLarge = bytes == kUint64Max || bytes > std::numeric_limits<size_t>::max() ||
+    const bool beyondAddressSpace = !memory_size::addressable(bytes);
+    const bool tooLarge = bytes == kUint64Max || beyondAddressSpace ||
                           (physical != 0 && bytes > physical);
 
     bool allocatedAll = !tooLarge;
@@ -201,7 +258,10 @@ void StateDB::allocateHistory(int endTime, bool shortMode) {
         text << "The demographic history needs " << gib << " GiB (" << blocks << " series x "
              << numberOfCells_ << " land cells x " << generations << " generations x "
              << bytesPerValue << " bytes)";
-        if (physical != 0) {
+        if (beyondAddressSpace && bytes != kUint64Max) {
+            text << " and a " << 8 * sizeof(void*) << "-bit program can address at most "
+                 << memory_size::describe(memory_size::addressableBytes());
+        } else if (physical != 0) {
             text << " and this machine has " << static_cast<double>(physical) / kBytesPerGiB
                  << " GiB of memory";
         }

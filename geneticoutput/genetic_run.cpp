@@ -9,6 +9,7 @@
 // is complete (the batch file and the tree collections at the end of the run);
 // a file that cannot be made stops the run (see output_files.h).
 
+#include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "app/world.h"
 #include "foundations/exception.h"
 #include "foundations/log.h"
+#include "foundations/progress_line.h"
 #include "geneticoutput/genetic_file_names.h"
 #include "geneticoutput/nexus_writer.h"
 #include "geneticoutput/output_files.h"
@@ -55,6 +57,19 @@ Mut_Type chromosomeDataType(const MY_TArrayAsVector<int>& locusTypes) {
         if (locusTypes[i] != first) return STANDARD;
     }
     return static_cast<Mut_Type>(first);
+}
+
+// The "#chromosome" lines after the first line of the genetic parameter file,
+// counted up to wanted.
+int chromosomeHeadersIn(const std::string& fileName, int wanted) {
+    std::ifstream in(fileName.c_str());
+    std::string line;
+    if (!std::getline(in, line)) return 0;
+    int headers = 0;
+    while (headers < wanted && std::getline(in, line)) {
+        if (line.find("#chromosome") != std::string::npos) ++headers;
+    }
+    return headers;
 }
 
 class GeneticRun {
@@ -107,7 +122,13 @@ class GeneticRun {
 
 int GeneticRun::run() {
     if (!prepare()) return 0;
-    for (int sim = 1; sim <= world_.numSimulations; ++sim) simulate(sim);
+    ProgressLine progress;
+    progress.start("genetic simulation", world_.numSimulations);
+    for (int sim = 1; sim <= world_.numSimulations; ++sim) {
+        simulate(sim);
+        progress.update(sim);
+    }
+    progress.finish();
     finish();
     return 1;
 }
@@ -122,6 +143,10 @@ int GeneticRun::prepare() {
                    "': the first line must give the number of chromosomes, 1 or more)");
         return 0;
     }
+    // A count the file does not hold is refused before it sizes anything.
+    const int headers = chromosomeHeadersIn(textOf(settings_.getParameter("GeneticFile", true)),
+                                            world_.numChromosomes);
+    if (headers < world_.numChromosomes) refuseGeneticParameterFile(headers);
     if (!checkPopulationSources()) return 0;
 
     demes_.owner = &world_;
@@ -162,7 +187,8 @@ int GeneticRun::prepare() {
     }
     demes_.set_numLoci();
     demes_.set_numIndepLoci();
-    demes_.createMRCALocations(world_.numChromosomes * world_.numSimulations);
+    demes_.createMRCALocations(static_cast<int64_t>(world_.numChromosomes) *
+                               world_.numSimulations);
     if (twoLayers()) {
         demes_.creatPropLineagesMatrix(world_.numSimulations, demes_.numSampledDemes);
     }

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -15,7 +16,9 @@
 
 #include "app/world.h"
 #include "demography/cell.h"
+#include "foundations/exception.h"
 #include "foundations/log.h"
+#include "foundations/memory_size.h"
 #include "landscape/conversion_tables.h"
 #include "landscape/grid_header.h"
 
@@ -176,16 +179,22 @@ bool vegetationFitsTheTables(World& world) {
 
 int World::allocateVostokMatrix() {
     releaseClimateMatrices();
+    const uint64_t positions = static_cast<uint64_t>(nrows > 0 ? nrows : 0) *
+                               static_cast<uint64_t>(ncols > 0 ? ncols : 0);
+    const uint64_t bytes =
+        memory_size::product(positions, sizeof(climateKMatrix[0]) + sizeof(climateFMatrix[0]));
     try {
-        const size_t positions = static_cast<size_t>(nrows > 0 ? nrows : 0) *
-                                 static_cast<size_t>(ncols > 0 ? ncols : 0);
-        climateKMatrix.assign(positions, 0);
-        climateFMatrix.assign(positions, 0.0f);
+        if (!memory_size::fitsThisMachine(bytes)) throw std::bad_alloc();
+        climateKMatrix.assign(static_cast<size_t>(positions), 0);
+        climateFMatrix.assign(static_cast<size_t>(positions), 0.0f);
     } catch (const std::bad_alloc&) {
         releaseClimateMatrices();
         AOS << "ERROR: {World::allocateVostokMatrix()} [problem with matric allocation]"
             << std::endl;
-        return 0;
+        std::ostringstream text;
+        text << "The climate matrices of " << nrows << " x " << ncols << " cells need "
+             << memory_size::describe(bytes) << "; that memory cannot be had.";
+        throw TOutOfMemory(text.str().c_str());
     }
     return 1;
 }
@@ -202,6 +211,7 @@ bool World::load_VostokTimeData(TimeStoInt<float>& series) {
     if (!in.is_open()) {
         report("ERROR: {World::load_VostokTimeData()} [cannot open Vostok File]");
         report("  " + file + " cannot be opened");
+        reportWindowsLineEndInName(path);
         return false;
     }
     std::vector<TTimedValue> pairs;

@@ -198,6 +198,7 @@ int runReturningReader(const ReturningReader& reader, TWorldGrid& grid, TSetting
                 } else {
                     report(cannotOpenLine(result.path, reader.key));
                 }
+                reportWindowsLineEndInName(result.path);
                 return 0;
             case MapFailure::headerRejected:
                 if (reader.headerRejected != nullptr) AOS << reader.headerRejected << std::endl;
@@ -229,6 +230,7 @@ int runThrowingReader(const ThrowingReader& reader, TWorldGrid& grid, TSettings&
             return 1;
         case MapFailure::cannotOpen:
             report(cannotOpenLine(result.path, reader.key));
+            reportWindowsLineEndInName(result.path);
             throw TException(reader.cannotOpen);
         case MapFailure::headerRejected:
             throw TException(reader.headerRejected);
@@ -426,6 +428,7 @@ void ImportExportUtils::readTableChangeList(const my_string& path,
     if (!in.is_open()) {
         report(my_string("ERROR: cannot open the list file '") + path + "' named by " +
                messages.key);
+        reportWindowsLineEndInName(path);
         throw TException(messages.openMessage);
     }
 

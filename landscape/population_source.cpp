@@ -262,6 +262,7 @@ int PopulationVector::ReadPopDensityAndCoordinates_Multideme(const my_string& fi
     if (!problem.empty()) {
         reportLine("****ERROR: the population file '" + std::string(fileName.c_str()) + "' " +
                    problem);
+        if (!in.is_open()) reportWindowsLineEndInName(fileName);
         return 0;
     }
 

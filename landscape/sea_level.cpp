@@ -25,6 +25,7 @@ bool World::load_SeaLevelData() {
     std::ifstream in(path.c_str(), std::ios::in | std::ios::binary);
     if (!in.is_open()) {
         report("ERROR: " + file + " cannot be opened");
+        reportWindowsLineEndInName(path);
         return false;
     }
     std::vector<TTimedValue> pairs;

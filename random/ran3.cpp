@@ -3,6 +3,9 @@
 namespace ran3_detail {
 
 MainStream mainStream = {};
+#ifdef VASTRID2_COUNT_RANDOM_DRAWS
+uint64_t drawCount = 0;
+#endif
 
 void initializeTable(int64_t seedWord) {
     MainStream& s = mainStream;

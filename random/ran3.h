@@ -22,6 +22,11 @@ struct MainStream {
 };
 extern MainStream mainStream;
 
+#ifdef VASTRID2_COUNT_RANDOM_DRAWS
+// Draws of the main stream since the start of the process (benchmark builds).
+extern uint64_t drawCount;
+#endif
+
 // Fills the table from seedWord whatever the state (iff, sign of seedWord) and
 // restarts the indices; the next generation step yields the first number.
 void initializeTable(int64_t seedWord);
@@ -36,6 +41,9 @@ inline double ran3(int64_t* idum) {
         ran3_detail::initializeTable(*idum);
         *idum = 1;
     }
+#ifdef VASTRID2_COUNT_RANDOM_DRAWS
+    ++ran3_detail::drawCount;
+#endif
     if (++s.inext == ran3_detail::kTableSize) s.inext = 1;
     if (++s.inextp == ran3_detail::kTableSize) s.inextp = 1;
     int64_t mj = s.ma[s.inext] - s.ma[s.inextp];

@@ -354,6 +354,26 @@ TEST(StateDBTest, AHistoryLargerThanTheMachineIsRefusedWithWhatToChange) {
     }
 }
 
+// 3.73 GiB fits a 64-bit size and this machine, but not a 32-bit address
+// space: refused before anything is allocated, naming the limit.
+TEST(StateDBTest, A32BitBuildRefusesAHistoryBeyondItsAddressSpace) {
+    if (sizeof(void*) >= 8) GTEST_SKIP() << "32-bit builds only";
+    HandWorld world({"##########"});
+    StateDB db(nullptr, 1001, 500, 1, 10);
+    CapturedOutput log;
+    try {
+        db.buildFor(world.landCells, 1, 20000000 - 1, false);  // 10 x 5 x 4 x 2e7 bytes
+        FAIL() << "a history of 3.73 GiB was accepted by a 32-bit build";
+    } catch (const TOutOfMemory& e) {
+        const std::string message = e.message().c_str();
+        EXPECT_NE(message.find("needs 3.73 GiB"), std::string::npos) << message;
+        EXPECT_NE(message.find("a 32-bit program can address at most 3.00 GiB"), std::string::npos)
+            << message;
+    }
+    EXPECT_EQ(log.log(), "ERROR{TimeStoFull::AllocateTimeStoFullMemory}: Cannot allocate memory!\n");
+    EXPECT_FALSE(db.allocated());
+}
+
 TEST(StateDBTest, ANegativeEndTimeIsRefused) {
     HandWorld world({"#"});
     StateDB db(nullptr, 1001, 500, 1, 1);

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "app/world.h"
 #include "foundations/exception.h"
 #include "landscape/climate.h"
 #include "landscape/climate_world.h"
+#include "support/captured_output.h"
 
 namespace {
 
@@ -378,6 +380,33 @@ TEST_F(ClimateWorldTest, UpdatesRunWhenTheYearsReachTheChangeTime) {
         }
         EXPECT_EQ(updated, c.updatedSteps);
     }
+}
+
+// Matrices beyond what can be addressed are refused with their size before
+// anything is allocated; the earlier matrices are released.
+TEST(ClimateMatricesTest, MatricesThatCannotBeHadAreRefusedWithTheSize) {
+    World world;
+    test_support::CapturedOutput output;
+    world.nrows = 2;
+    world.ncols = 3;
+    ASSERT_EQ(world.allocateVostokMatrix(), 1);
+    EXPECT_EQ(world.climateKMatrix.size(), 6u);
+    world.nrows = 1 << 30;
+    world.ncols = 1 << 30;
+    try {
+        world.allocateVostokMatrix();
+        FAIL() << "accepted";
+    } catch (const TOutOfMemory& e) {
+        EXPECT_EQ(std::string(e.message().c_str()),
+                  "The climate matrices of 1073741824 x 1073741824 cells need 8589934592.00 GiB; "
+                  "that memory cannot be had.");
+    }
+    EXPECT_EQ(output.log(),
+              "ERROR: {World::allocateVostokMatrix()} [problem with matric allocation]\n");
+    EXPECT_TRUE(world.climateKMatrix.empty());
+    EXPECT_TRUE(world.climateFMatrix.empty());
+    world.nrows = 0;
+    world.ncols = 0;
 }
 
 }  // namespace
