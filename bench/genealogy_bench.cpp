@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "app/world.h"
+#include "bench/bench_world.h"
 #include "demography/cell.h"
 #include "foundations/exception.h"
 #include "foundations/log.h"
@@ -130,15 +131,7 @@ int main(int argc, char** argv) {
     try {
         fs::current_path(example);
         World world;
-        world.Settings.fileName = "settings.txt";
-        world.Settings.readParameters("settings.txt", 0, nullptr, 0);
-        initialize_ran3_from_setting(world.Settings.getIntParameter("RandomSeed", true));
-        if (!world.BuildWorld()) throw TException("the world build failed");
-        cell::_Settings = &world.Settings;
-        const auto forwardStart = std::chrono::steady_clock::now();
-        if (!world.SimulateWorld()) throw TException("the forward simulation failed");
-        const double forwardSeconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - forwardStart).count();
+        const double forwardSeconds = bench::buildAndGrowWorld(world);
         const int endTime = world.Settings.getIntParameter("EndTime", true);
         report << "landscape " << example.filename().string() << ": " << world.grid.landCells.size()
                << " land cells, " << endTime << " generations, forward run " << std::fixed
