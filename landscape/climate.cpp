@@ -136,6 +136,17 @@ std::string readTimedValues(std::istream& in, const std::string& what,
     return std::string();
 }
 
+bool loadTimedValues(std::istream& in, const std::string& what, std::vector<TTimedValue>& pairs,
+                     TimeStoInt<float>& series) {
+    const std::string problem = readTimedValues(in, what, pairs);
+    if (!problem.empty()) {
+        report(problem);
+        return false;
+    }
+    for (const TTimedValue& pair : pairs) series.addPoint(pair.time, pair.value);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // World operations
 
@@ -215,13 +226,7 @@ bool World::load_VostokTimeData(TimeStoInt<float>& series) {
         return false;
     }
     std::vector<TTimedValue> pairs;
-    const std::string problem = readTimedValues(in, file, pairs);
-    in.close();
-    if (!problem.empty()) {
-        report(problem);
-        return false;
-    }
-    for (const TTimedValue& pair : pairs) series.addPoint(pair.time, pair.value);
+    if (!loadTimedValues(in, file, pairs, series)) return false;
 
     // K and F move by the ratio of the climate of the moment to this value.
     const float reference = series[kReferenceTime];

@@ -103,3 +103,8 @@ struct TTimedValue {
 // file 'x' (VostokFile)") and the line and text at fault.
 std::string readTimedValues(std::istream& in, const std::string& what,
                             std::vector<TTimedValue>& pairs);
+
+// Reads a series file as readTimedValues does and adds its pairs to series;
+// a file at fault is reported (console and log) and gives false.
+bool loadTimedValues(std::istream& in, const std::string& what, std::vector<TTimedValue>& pairs,
+                     TimeStoInt<float>& series);

@@ -29,14 +29,7 @@ bool World::load_SeaLevelData() {
         return false;
     }
     std::vector<TTimedValue> pairs;
-    const std::string problem = readTimedValues(in, file, pairs);
-    in.close();
-    if (!problem.empty()) {
-        report(problem);
-        return false;
-    }
-    for (const TTimedValue& pair : pairs) seaLevelSeries.addPoint(pair.time, pair.value);
-    return true;
+    return loadTimedValues(in, file, pairs, seaLevelSeries);
 }
 
 int World::ComputeSeaLevelChanges() {
